@@ -17,20 +17,21 @@ class FallbackTypeface : public juce::CustomTypeface
 {
 public:
     // Loads the face; gives null when FreeType cannot read it.
-    static juce::Typeface::Ptr create (const InstalledFace& face);
+    static juce::Typeface::Ptr create(const InstalledFace& face);
 
     ~FallbackTypeface() override;
 
     // Whether the face itself (not its fallback) has a glyph for the character.
-    bool hasGlyph (juce::juce_wchar character) const;
+    bool hasGlyph(juce::juce_wchar character) const;
 
 protected:
-    bool loadGlyphIfPossible (juce::juce_wchar character) override;
+    bool loadGlyphIfPossible(juce::juce_wchar character) override;
 
 private:
-    FallbackTypeface (FT_LibraryRec_* library, FT_FaceRec_* face);
+    FallbackTypeface(FT_LibraryRec_* library, FT_FaceRec_* face, float unitsToFontHeight,
+                     float ascentOfHeight);
 
-    void addKerningWithLoadedGlyphs (juce::juce_wchar character, unsigned glyphIndex);
+    void addKerningWithLoadedGlyphs(juce::juce_wchar character, unsigned glyphIndex);
 
     FT_LibraryRec_* library;
     FT_FaceRec_* face;

@@ -18,10 +18,10 @@ public:
 
     // The typeface of an installed face that stands in for the font's name and style; falls back
     // to JUCE's own choice when no installed face can be read.
-    juce::Typeface::Ptr getTypefaceForFont (const juce::Font& font) override;
+    juce::Typeface::Ptr getTypefaceForFont(const juce::Font& font) override;
 
 private:
-    juce::Typeface::Ptr typefaceFor (const InstalledFace& face);
+    juce::Typeface::Ptr typefaceFor(const InstalledFace& face);
 
     juce::CriticalSection lock;
     std::map<std::pair<juce::String, juce::String>, InstalledFace> facesByName;

@@ -21,13 +21,15 @@ public:
 
     static void TearDownTestSuite()
     {
-        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
         look.reset();
         gui.reset();
     }
 
 protected:
-    void TearDown() override { juce::Font::setFallbackFontName (savedFallback); }
+    static FontLookAndFeel& programLook() { return *look; }
+
+    void TearDown() override { juce::Font::setFallbackFontName(savedFallback); }
 
 private:
     juce::String savedFallback = juce::Font::getFallbackFontName();

@@ -9,7 +9,7 @@
 // Control characters (line breaks) are laid out, not drawn, and are never reported.
 
 // The characters of a text, drawn in a font, that have no glyph.
-juce::String charactersWithoutGlyph (const juce::Font& font, const juce::String& text);
+juce::String charactersWithoutGlyph(const juce::Font& font, const juce::String& text);
 
 // The characters that an arrangement's glyphs stand for but would not draw.
-juce::String charactersWithoutGlyph (const juce::GlyphArrangement& glyphs);
+juce::String charactersWithoutGlyph(const juce::GlyphArrangement& glyphs);
