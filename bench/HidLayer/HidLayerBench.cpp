@@ -3,6 +3,11 @@
 // output report sent from a worker thread, the echo, the input-report callback on the main
 // run loop). Also counts the memory allocations per round trip through the layer.
 // Run under umockdev-wrapper.
+
+// This file replaces operator new to count allocations; GCC then takes the library's deletes
+// for mismatched.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 #include "HidTestbed.h"
 
 #include <CoreFoundation/CFObject.h>
