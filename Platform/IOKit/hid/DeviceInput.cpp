@@ -39,7 +39,7 @@ size_t readSizeFor(const hidraw::ParsedDescriptor& descriptor)
 DeviceInput::DeviceInput(const hidraw::ParsedDescriptor& descriptor, Listener& listener)
     : elements(descriptor.elements), numberedReports(descriptor.numberedReports),
       readSize(readSizeFor(descriptor)), listener(listener), states(descriptor.elements.size()),
-      reportSlots(kReportBacklog * readSize), reportLengths(kReportBacklog, 0)
+      backlog(kReportBacklog, readSize)
 {
     for (size_t i = 0; i < elements.size(); ++i)
     {
@@ -92,7 +92,7 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
 // report kept; the run loop is told last, so that its callbacks see the new values.
 void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)
 {
-    const bool kept = keeping.load() && keepReport(report);
+    const bool kept = keeping.load() && backlog.keep(report);
     if (!numberedReports || !report.empty())
     {
         const uint32_t reportId = numberedReports ? report[0] : 0;
@@ -129,38 +129,17 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
         queue->push(index, integer, timestamp, bytes);
 }
 
-bool DeviceInput::keepReport(std::span<const uint8_t> report)
-{
-    std::lock_guard<std::mutex> guard(reportsLock);
-    if (reportCount == kReportBacklog)
-        return false; // as the kernel does: the newest report gives way
-    const size_t slot = (reportHead + reportCount) % kReportBacklog;
-    reportLengths[slot] = report.size();
-    std::copy(report.begin(), report.end(), reportSlots.begin() + std::ptrdiff_t(slot * readSize));
-    ++reportCount;
-    return true;
-}
-
 void DeviceInput::keepReports(bool keep)
 {
-    std::lock_guard<std::mutex> guard(reportsLock);
+    std::lock_guard<std::mutex> guard(keepingLock);
     keeping.store(keep);
     if (!keep)
-        reportCount = 0;
+        backlog.clear();
 }
 
 bool DeviceInput::takeReport(std::span<uint8_t> into, size_t& length, uint8_t& firstByte)
 {
-    std::lock_guard<std::mutex> guard(reportsLock);
-    if (reportCount == 0)
-        return false;
-    const auto report = reportSlots.begin() + std::ptrdiff_t(reportHead * readSize);
-    length = reportLengths[reportHead];
-    firstByte = length > 0 ? report[0] : 0;
-    std::copy_n(report, std::min(length, into.size()), into.begin());
-    reportHead = (reportHead + 1) % kReportBacklog;
-    --reportCount;
-    return true;
+    return backlog.take(into, length, firstByte);
 }
 
 DeviceInput::Value DeviceInput::value(size_t element) const

@@ -6,6 +6,7 @@
 #include "../native/HidrawNode.h"
 #include "../native/ReportDescriptor.h"
 #include "QueueBuffer.h"
+#include "ReportBacklog.h"
 
 #include <atomic>
 #include <memory>
@@ -73,7 +74,6 @@ private:
     void run(std::shared_ptr<hidraw::HidrawNode> node);
     void handleReport(std::span<const uint8_t> report, uint64_t timestamp);
     void updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp);
-    bool keepReport(std::span<const uint8_t> report);
 
     const std::vector<hidraw::ParsedElement>& elements;
     const bool numberedReports;
@@ -86,12 +86,9 @@ private:
     std::vector<QueueBuffer*> queues;
     std::vector<uint8_t> scratch;
 
-    std::mutex reportsLock;
+    std::mutex keepingLock;
     std::atomic<bool> keeping{false};
-    std::vector<uint8_t> reportSlots;
-    std::vector<size_t> reportLengths;
-    size_t reportHead = 0;
-    size_t reportCount = 0;
+    ReportBacklog backlog;
 
     std::shared_ptr<hidraw::HidrawNode> node;
     std::thread reader;
