@@ -89,6 +89,7 @@ public:
     // Update file
     void initCRC32();
     int checkUPD(const juce::String& fileName, upd_info_t* info, fw_info_t* blocks);
+    // What checkUPD does with the file once it has read it whole.
     int checkUPDImage(const unsigned char* image, int length, upd_info_t* info, fw_info_t* blocks);
     juce::uint32 calcCRC32(const unsigned char* data, juce::uint32 length) const;
     juce::uint32 updateCRC32(juce::uint32 crc, const unsigned char* data, juce::uint32 length) const;

@@ -60,9 +60,3 @@ TEST(SpecialLocationTest, TemporaryDirectoryIsTheProgramsFolderInTheUsersCache)
     EXPECT_TRUE(underHome.isDirectory());
     root.getFile().deleteRecursively();
 }
-
-TEST(SpecialLocationTest, OtherKindsAreTheFrameworks)
-{
-    EXPECT_EQ(getSpecialLocation(juce::File::userHomeDirectory),
-              juce::File::getSpecialLocation(juce::File::userHomeDirectory));
-}
