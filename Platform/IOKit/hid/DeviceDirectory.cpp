@@ -4,78 +4,75 @@
 
 namespace iohid
 {
-namespace
-{
 
-void releaseAll(const std::vector<Device*>& devices)
-{
-    for (Device* device : devices)
-        device->release();
-}
-
-} // namespace
-
-// Never freed: devices may still be open when the process ends.
+// Never freed: devices may still be held when the process ends.
 DeviceDirectory& DeviceDirectory::instance()
 {
     static auto* directory = new DeviceDirectory;
     return *directory;
 }
 
-Device* DeviceDirectory::deviceFor(const hidraw::NodeDescription& node)
+Device* DeviceDirectory::acquire(const hidraw::NodeDescription& node)
 {
-    std::vector<Device*> stale;
+    std::vector<Device*> replaced;
     Device* found = nullptr;
     {
         std::lock_guard<std::mutex> guard(lock);
-        for (auto it = devices.begin(); it != devices.end();)
+        for (Entry& entry : entries)
         {
-            Device* device = *it;
-            const bool same = device->syspath() == node.syspath;
-            if (same && !device->isRemoved() && device->description() == node)
+            if (entry.device->syspath() != node.syspath || entry.device->isRemoved())
+                continue;
+            if (entry.device->description() == node)
             {
-                found = device;
-                ++it;
-            }
-            else if (same || device->isRemoved())
-            {
-                stale.push_back(device);
-                it = devices.erase(it);
+                ++entry.holders;
+                found = entry.device;
             }
             else
             {
-                ++it;
+                replaced.push_back(entry.device); // another device now sits at the same place
             }
         }
         if (found == nullptr)
         {
             found = Device::create(node);
-            devices.push_back(found);
+            entries.push_back(Entry{found, 1});
         }
-        found->retain();
     }
-    for (Device* device : stale)
+    for (Device* device : replaced)
         device->markRemoved();
-    releaseAll(stale);
     return found;
 }
 
-void DeviceDirectory::prune(const std::vector<hidraw::NodeDescription>& present)
+void DeviceDirectory::letGo(Device* device)
 {
-    std::vector<Device*> gone;
     {
         std::lock_guard<std::mutex> guard(lock);
-        const auto isGone = [&](Device* device) {
-            return device->isRemoved() || std::none_of(present.begin(), present.end(), [&](const auto& node) {
-                       return node.syspath == device->syspath();
-                   });
-        };
-        std::copy_if(devices.begin(), devices.end(), std::back_inserter(gone), isGone);
-        devices.erase(std::remove_if(devices.begin(), devices.end(), isGone), devices.end());
+        const auto entry =
+            std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.device == device; });
+        if (entry == entries.end() || --entry->holders > 0)
+            return;
+        entries.erase(entry);
     }
-    for (Device* device : gone)
+    device->release();
+}
+
+void DeviceDirectory::markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present)
+{
+    std::vector<Device*> absent;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (const Entry& entry : entries)
+        {
+            const bool listed = std::any_of(present.begin(), present.end(), [&](const hidraw::NodeDescription& node) {
+                return node.syspath == entry.device->syspath();
+            });
+            if (!listed)
+                absent.push_back(entry.device);
+        }
+    }
+    // Still held by their holders, so alive outside the lock.
+    for (Device* device : absent)
         device->markRemoved();
-    releaseAll(gone);
 }
 
 } // namespace iohid

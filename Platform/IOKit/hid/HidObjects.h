@@ -161,24 +161,30 @@ private:
     bool started = false;
 };
 
-// Every hidraw device the process knows, shared by all managers, so that a node is opened
-// once however many managers match it.
 // The device behind a registry handle, owned by the caller, or null.
 Device* deviceForService(io_service_t service);
 
+// The hidraw devices that managers hold, shared by all of them, so that a node is opened once
+// however many managers match it. A device leaves when its last holder lets go.
 class DeviceDirectory
 {
 public:
     static DeviceDirectory& instance();
 
-    // The live device for the node, owned by the caller: the known one, or a new one.
-    Device* deviceFor(const hidraw::NodeDescription& node);
-    // Forgets the devices that are gone or not among `present`.
-    void prune(const std::vector<hidraw::NodeDescription>& present);
+    // The live device for the node, known or new, held until letGo().
+    Device* acquire(const hidraw::NodeDescription& node);
+    void letGo(Device* device);
+    // Marks removed every device whose node is not among `present`.
+    void markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present);
 
 private:
+    struct Entry
+    {
+        Device* device; // retained while held
+        int holders;
+    };
     std::mutex lock;
-    std::vector<Device*> devices; // retained
+    std::vector<Entry> entries;
 };
 
 } // namespace iohid

@@ -35,7 +35,7 @@ public:
 private:
     struct Known
     {
-        Device* device; // retained
+        Device* device; // held in the directory
         bool matched = false;
         bool opened = false;
     };
@@ -78,7 +78,7 @@ Manager::~Manager()
     runLoops.removeAll();
     close();
     for (const Known& entry : known)
-        entry.device->release();
+        DeviceDirectory::instance().letGo(entry.device);
     for (const Event& event : pending)
         event.device->release();
 }
@@ -98,7 +98,7 @@ void Manager::watch()
         return;
     watching = true;
     const auto nodes = hidraw::enumerateNodes();
-    DeviceDirectory::instance().prune(nodes);
+    DeviceDirectory::instance().markAbsentRemoved(nodes);
     for (const auto& node : nodes)
         add(node);
 }
@@ -126,7 +126,7 @@ void Manager::add(const hidraw::NodeDescription& node)
     });
     if (present)
         return;
-    known.push_back(Known{DeviceDirectory::instance().deviceFor(node)});
+    known.push_back(Known{DeviceDirectory::instance().acquire(node)});
     updateMatch(known.back());
 }
 
@@ -141,8 +141,9 @@ void Manager::removeNode(const std::string& syspath)
             entry->device->close();
         if (entry->matched)
             queue(false, entry->device);
-        entry->device->release();
+        Device* device = entry->device;
         known.erase(entry);
+        DeviceDirectory::instance().letGo(device);
         return;
     }
 }

@@ -97,8 +97,14 @@ Device* deviceForService(io_service_t service)
     if (!syspath)
         return nullptr;
     for (const auto& node : hidraw::enumerateNodes())
-        if (node.syspath == *syspath)
-            return DeviceDirectory::instance().deviceFor(node);
+    {
+        if (node.syspath != *syspath)
+            continue;
+        Device* device = DeviceDirectory::instance().acquire(node);
+        device->retain();
+        DeviceDirectory::instance().letGo(device);
+        return device;
+    }
     return nullptr;
 }
 
