@@ -212,19 +212,4 @@ TrvQ8Received TrvQ8Simulator::received() const
     return log;
 }
 
-bool TrvQ8Simulator::waitForCommands(size_t n, std::chrono::milliseconds timeout) const
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            if (log.commands.size() >= n)
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
-
 } // namespace hidtest

@@ -100,8 +100,6 @@ public:
     void plugIn();
 
     TrvQ8Received received() const;
-    // Waits until the device has received n commands.
-    bool waitForCommands(size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
     static DeviceSpec deviceSpec(const TrvQ8Spec& spec);
 

@@ -3,7 +3,7 @@
 #include "HidCtrl.h"
 #include "HidTestbed.h"
 #include "MainComponent.h"
-#include "MessageLoopBridge.h"
+#include "MainRunLoopBridge.h"
 #include "TrvQ8Simulator.h"
 #include "UpdateFileWriter.h"
 
@@ -43,6 +43,7 @@ protected:
     void TearDown() override
     {
         component.reset();
+        detachMainRunLoopFromMessageLoop();
         updateFileBesideTheProgram().deleteFile();
         MainComponent::transferTimeLimits = {};
     }
@@ -336,8 +337,9 @@ TEST_F(EngineTest, DestroyingTheComponentDuringATransferWaitsForTheWorker)
     start(file);
     pressOk();
     pressOk();
-    ASSERT_TRUE(device.waitForCommands(4));
+    ASSERT_TRUE(pumpUntil([&] { return device.received().commands.size() >= 5; }));
 
+    // The worker waits for the unanswered chunk and the finish, which no reply reaches now.
     component.reset();
     EXPECT_GE(device.received().commands.size(), 4u);
 }
