@@ -17,7 +17,7 @@ set(_juce_definitions
   JUCE_WEB_BROWSER=0
   JUCE_USE_CURL=0
   JUCE_USE_XRANDR=1
-  JUCE_MODAL_LOOPS_PERMITTED=0
+  JUCE_MODAL_LOOPS_PERMITTED=1 # tests pump the message loop with runDispatchLoopUntil
   JUCE_APPLICATION_NAME_STRING="QLNUpdateProgram"
   JUCE_APPLICATION_VERSION_STRING="0.0.0.1")
 target_compile_definitions(updater_juce PUBLIC ${_juce_definitions})

@@ -1,25 +1,39 @@
 #include "MainComponent.h"
 
+#include "HidCtrl.h"
+
 namespace
 {
 const char* const updateFileName = "TRV-Q8_UP.upd";
 }
 
-MainComponent::MainComponent()
+MainComponent::MainComponent() : juce::Thread("MainComponent")
 {
     initCRC32();
     const int result = checkUPD(updateFileName, &updInfo, fwInfo);
     fileValid = isFileValid(result, updInfo);
+
+    hidCtrl = new HidCtrl();
+    (void)hidCtrl->initialize(this, fileValid);
+
+    setSize(420, 170);
 }
 
-MainComponent::MainComponent(EngineOnly)
+MainComponent::MainComponent(EngineOnly) : juce::Thread("MainComponent")
 {
     initCRC32();
 }
 
 MainComponent::~MainComponent()
 {
+    stopWorker();
     releaseBlocks();
+    if (hidCtrl != nullptr)
+    {
+        hidCtrl->finalize();
+        delete hidCtrl;
+        hidCtrl = nullptr;
+    }
 }
 
 void MainComponent::releaseBlocks()

@@ -1,12 +1,40 @@
 #pragma once
 
+#include "HidHandler.h"
 #include "UpdateFileFormat.h"
+
+#include <atomic>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-class MainComponent : public juce::Component
+class AlineButton;
+class HidCtrl;
+class LangLookAndFeel;
+class ProgressLookAndFeel;
+
+// The one component inside the main window. It owns everything that runs: the pages' widgets, the
+// update engine (the update file, the status and the transfer on its worker thread) and the
+// device control object.
+class MainComponent : public juce::Component,
+                      public juce::AsyncUpdater,
+                      public juce::Thread,
+                      public HidHandler,
+                      public juce::ComboBox::Listener,
+                      public juce::Button::Listener
 {
 public:
+    typedef int UpdaterStatus_t;
+    enum
+    {
+        STATUS_NONE = -1, // nothing pending
+        STATUS_INIT = 0,  // the language page
+        STATUS_DISCONNECTED = 1,
+        STATUS_CONNECTED = 2,
+        STATUS_UPDATING = 3,
+        STATUS_SUCCEEDED = 4, // final
+        STATUS_FAILED = 5,    // final
+    };
+
     // What the update file holds, once verified.
     struct upd_info_t
     {
@@ -39,6 +67,25 @@ public:
     explicit MainComponent(EngineOnly);
     ~MainComponent() override;
 
+    void paint(juce::Graphics& g) override;
+    void resized() override;
+    void handleAsyncUpdate() override;
+    void run() override;
+    void comboBoxChanged(juce::ComboBox* comboBoxThatHasChanged) override;
+    void buttonClicked(juce::Button* button) override;
+    void removalCallBack() override;
+    void matchingCallBack() override;
+    void inputCallBack() override;
+
+    // Update status
+    void setUpdateStatus(UpdaterStatus_t newStatus);
+    void setUpdateStatus(bool succeeded);
+    void updateSequence(UpdaterStatus_t newStatus);
+    void quitSequence();
+
+    // Pages
+    void updateCtrl();
+
     // Update file
     void initCRC32();
     int checkUPD(const juce::String& fileName, upd_info_t* info, fw_info_t* blocks);
@@ -53,12 +100,57 @@ public:
     static juce::uint32 decryptData(juce::uint32 data, juce::uint32 key) { return data ^ key; }
     static int isFileValid(int checkResult, const upd_info_t& info);
 
+    // Test seam: the transfer's time limits. The program keeps these values; tests shorten them.
+    struct TransferTimeLimits
+    {
+        int replyMs = 10000;  // start, select and finish
+        int dataMs = 180000;  // each data chunk
+        int finishPauseMs = 100;
+    };
+    static TransferTimeLimits transferTimeLimits;
+
+    juce::GlyphArrangement glyphs;
+    LangLookAndFeel* langLookAndFeel = nullptr;
+    juce::ComboBox* langCombo = nullptr;
+    ProgressLookAndFeel* progressLookAndFeel = nullptr;
+    // Shown by the progress bar; the message thread copies it from transferProgress.
+    double progress = 0.0;
+    juce::ProgressBar* progressBar = nullptr;
+    AlineButton* okButton = nullptr;
+    AlineButton* cancelButton = nullptr;
+    juce::CriticalSection statusLock;
+    juce::WaitableEvent replyEvent;
+    UpdaterStatus_t status = STATUS_INIT;
+    int pendingStatus = STATUS_NONE;
+    int currentVersion = -1;
     juce::uint32 crcTable[256] = {};
     upd_info_t updInfo = {};
     fw_info_t fwInfo[maxBlocks] = {};
+    HidCtrl* hidCtrl = nullptr;
+    // Filled on the message thread, read by the worker.
+    std::atomic<unsigned char> replyBuffer[256] = {};
     int fileValid = 0;
+    // Written by the worker.
+    std::atomic<double> transferProgress{0.0};
 
 private:
+    // Transfer
+    bool sendStart();
+    bool sendBlocks();
+    bool sendBlockData(unsigned char* report, const fw_info_t& block);
+    bool sendFinish();
+    bool exchange(unsigned char* report, int timeLimitMs);
+    unsigned char replyCode() const;
+    unsigned char replyPercent() const;
+    void setProgress(double value);
+
+    // Status and events
+    void okClicked();
+    void stopWorker();
+    void deviceChanged(UpdaterStatus_t statusToPost);
+    void clearReply();
+
+    // Update file
     bool parseBlock(const unsigned char* image, juce::uint32& offset, juce::uint32 end,
                     const upd_header_t& header, fw_info_t& block, upd_info_t& info);
     void releaseBlocks();

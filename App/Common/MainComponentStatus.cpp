@@ -1,0 +1,144 @@
+#include "MainComponent.h"
+
+#include <algorithm>
+
+#include "AlineButton.h"
+#include "HidCtrl.h"
+
+void MainComponent::setUpdateStatus(UpdaterStatus_t newStatus)
+{
+    const juce::ScopedLock lock(statusLock);
+    pendingStatus = newStatus;
+    triggerAsyncUpdate();
+}
+
+void MainComponent::setUpdateStatus(bool succeeded)
+{
+    setUpdateStatus(succeeded ? STATUS_SUCCEEDED : STATUS_FAILED);
+}
+
+void MainComponent::handleAsyncUpdate()
+{
+    progress = transferProgress.load();
+    if (status <= STATUS_INIT)
+        return;
+
+    const juce::ScopedLock lock(statusLock);
+    if (pendingStatus != STATUS_NONE)
+    {
+        updateSequence(pendingStatus);
+        pendingStatus = STATUS_NONE;
+    }
+}
+
+void MainComponent::updateSequence(UpdaterStatus_t newStatus)
+{
+    if (status != STATUS_INIT && fileValid == 0)
+        return;
+    if (status == STATUS_SUCCEEDED || status == STATUS_FAILED)
+        return;
+    status = newStatus;
+    updateCtrl();
+}
+
+void MainComponent::buttonClicked(juce::Button* button)
+{
+    if (button == okButton)
+        okClicked();
+    else if (button == cancelButton)
+        quitSequence();
+}
+
+void MainComponent::okClicked()
+{
+    if (status == STATUS_INIT)
+    {
+        const bool present = hidCtrl != nullptr && hidCtrl->getState() != 0;
+        currentVersion = present ? hidCtrl->getVersion() : -1;
+        updateSequence(present ? STATUS_CONNECTED : STATUS_DISCONNECTED);
+    }
+    else if (status == STATUS_CONNECTED && fileValid == 1)
+    {
+        replyEvent.reset();
+        updateSequence(STATUS_UPDATING);
+        startThread();
+    }
+    else
+    {
+        quitSequence();
+    }
+}
+
+void MainComponent::quitSequence()
+{
+    stopWorker();
+    if (auto* application = juce::JUCEApplication::getInstance())
+        application->systemRequestedQuit();
+}
+
+void MainComponent::stopWorker()
+{
+    clearReply();
+    replyEvent.signal();
+    stopThread(-1);
+}
+
+void MainComponent::removalCallBack()
+{
+    currentVersion = -1;
+    deviceChanged(STATUS_DISCONNECTED);
+}
+
+void MainComponent::matchingCallBack()
+{
+    currentVersion = hidCtrl->getVersion();
+    deviceChanged(STATUS_CONNECTED);
+}
+
+void MainComponent::deviceChanged(UpdaterStatus_t statusToPost)
+{
+    if (status == STATUS_UPDATING)
+    {
+        // Wakes the worker with an empty reply, which fails its current step.
+        clearReply();
+        replyEvent.signal();
+    }
+    else
+    {
+        setUpdateStatus(statusToPost);
+    }
+}
+
+void MainComponent::inputCallBack()
+{
+    const unsigned char* data = hidCtrl->getData();
+    const unsigned int length = std::min(hidCtrl->getLength(), 256u);
+    if (data == nullptr || length == 0)
+        return;
+    for (unsigned int i = 0; i < length; ++i)
+        replyBuffer[i].store(data[i], std::memory_order_relaxed);
+    if (status == STATUS_UPDATING)
+        replyEvent.signal();
+}
+
+void MainComponent::clearReply()
+{
+    for (auto& byte : replyBuffer)
+        byte.store(0, std::memory_order_relaxed);
+}
+
+unsigned char MainComponent::replyCode() const
+{
+    return replyBuffer[0].load(std::memory_order_relaxed);
+}
+
+unsigned char MainComponent::replyPercent() const
+{
+    return replyBuffer[1].load(std::memory_order_relaxed);
+}
+
+void MainComponent::setProgress(double value)
+{
+    transferProgress.store(value);
+    triggerAsyncUpdate();
+}

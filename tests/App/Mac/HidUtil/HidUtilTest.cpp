@@ -1,0 +1,353 @@
+// The device connection and the device control object over emulated hidraw devices: which device
+// is taken, the events that reach the handler on the main run loop, reports both ways.
+#include "HID_Utilities.h"
+#include "HidCtrl.h"
+#include "HidTestbed.h"
+#include "HidUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace hidtest;
+
+namespace
+{
+constexpr uint16_t kTrvQ8 = 0x001F;
+
+// Records each event with the device control object's cache as the handler sees it then.
+struct RecordingHandler : HidHandler
+{
+    struct Event
+    {
+        std::string name;
+        int state;
+        int version;
+        unsigned int length;
+    };
+
+    void removalCallBack() override { record("removal"); }
+    void matchingCallBack() override { record("matching"); }
+    void inputCallBack() override { record("input"); }
+
+    void record(const char* name)
+    {
+        if (ctrl != nullptr)
+            events.push_back({name, ctrl->getState(), ctrl->getVersion(), ctrl->getLength()});
+        else
+            events.push_back({name, 0, 0, 0});
+    }
+
+    HidCtrl* ctrl = nullptr;
+    std::vector<Event> events;
+};
+
+void runMainRunLoop(double seconds = 0.1)
+{
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, seconds, false);
+}
+
+bool runUntil(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 200 && !condition(); ++i)
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
+    return condition();
+}
+
+std::vector<uint8_t> report(size_t length, uint8_t first)
+{
+    std::vector<uint8_t> bytes(length);
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = uint8_t(first + i);
+    return bytes;
+}
+
+DeviceSpec trvQ8(uint16_t release, std::vector<uint32_t> ports = {1})
+{
+    return {.productId = kTrvQ8, .releaseNumber = release, .ports = std::move(ports)};
+}
+
+class DeviceConnectionTest : public ::testing::Test
+{
+protected:
+    HidTestbed bed;
+    RecordingHandler handler;
+};
+} // namespace
+
+TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttachedAgain)
+{
+    const int upper = bed.addDevice(trvQ8(0x0300, {3}));
+    const int lower = bed.addDevice(trvQ8(0x0200, {2}));
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    ASSERT_TRUE(util.deviceMatching());
+    EXPECT_EQ(util.deviceVersion(), 200);
+    runMainRunLoop();
+    EXPECT_TRUE(handler.events.empty()) << "the device taken at start is not announced";
+
+    bed.unplug(lower);
+    ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
+    EXPECT_EQ(handler.events[0].name, "removal");
+    EXPECT_EQ(util.deviceVersion(), 0);
+    runMainRunLoop();
+    EXPECT_EQ(handler.events.size(), 1u) << "the device present all along is not taken";
+
+    bed.unplug(upper);
+    bed.addDevice(trvQ8(0x0300, {3}));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
+    EXPECT_EQ(handler.events[1].name, "matching");
+    EXPECT_EQ(util.deviceVersion(), 300);
+    util.finalize();
+}
+
+TEST_F(DeviceConnectionTest, DeviceTypeZeroTakesOnlyAProductIdThatReadsZero)
+{
+    bed.addDevice(trvQ8(0x0100));
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 0));
+    EXPECT_FALSE(util.deviceMatching());
+    bed.addDevice(trvQ8(0x0100, {2}));
+    runMainRunLoop(0.2);
+    EXPECT_TRUE(handler.events.empty());
+    util.finalize();
+
+    HidUtil another;
+    ASSERT_TRUE(another.initialize(&handler, 0));
+    IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
+    EXPECT_TRUE(another.deviceMatching());
+    another.finalize();
+}
+
+TEST_F(DeviceConnectionTest, IgnoresOtherProductsOfTheVendor)
+{
+    bed.addDevice({.productId = 0x0020});
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    EXPECT_FALSE(util.deviceMatching());
+    EXPECT_EQ(util.deviceVersion(), 0);
+}
+
+TEST_F(DeviceConnectionTest, ReadsTheReleaseNumberDigitByDigit)
+{
+    for (auto [release, version] : {std::pair{0x0123, 123}, {0x0200, 200}, {0x1234, 1234}, {0x00A0, 100},
+                                    {0x00FF, 165}})
+    {
+        HidTestbed testbed;
+        testbed.addDevice(trvQ8(uint16_t(release)));
+        HidUtil util;
+        ASSERT_TRUE(util.initialize(&handler, 1));
+        ASSERT_TRUE(util.deviceMatching());
+        EXPECT_EQ(util.deviceVersion(), version) << std::hex << release;
+    }
+}
+
+TEST_F(DeviceConnectionTest, CopiesInputReportsUpTo64BytesAndAsFarAsAsked)
+{
+    // A vendor device whose input reports are 128 bytes long.
+    DeviceSpec spec = trvQ8(0x0100);
+    spec.reportDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x09, 0x02, 0x15, 0x00, 0x26,
+                             0xFF, 0x00, 0x75, 0x08, 0x95, 0x80, 0x81, 0x02, 0x09, 0x03, 0x15, 0x00,
+                             0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40, 0x91, 0x02, 0xC0};
+    const int device = bed.addDevice(spec);
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    ASSERT_TRUE(util.deviceMatching());
+    unsigned char buffer[256] = {};
+    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 0u) << "nothing right after the take";
+
+    bed.writeInputReport(device, report(80, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 64u);
+    EXPECT_EQ(buffer[63], 64);
+
+    bed.writeInputReport(device, report(10, 100));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
+    EXPECT_EQ(util.deviceInput(buffer, 4), 4u);
+    EXPECT_EQ(buffer[3], 103);
+    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 10u) << "reading does not consume the report";
+    EXPECT_EQ(util.deviceInput(nullptr, 10), 0u);
+    EXPECT_EQ(util.deviceInput(buffer, 0), 0u);
+}
+
+TEST_F(DeviceConnectionTest, SendsOutputReportsWithReportNumberZero)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    unsigned char command[64] = {0xF0, 1, 2, 3};
+    EXPECT_FALSE(util.deviceOutput(command, 64)) << "no device held yet";
+    ASSERT_TRUE(util.deviceMatching());
+
+    EXPECT_FALSE(util.deviceOutput(command, 0));
+    EXPECT_FALSE(util.deviceOutput(nullptr, 64));
+    EXPECT_EQ(bed.drainOutput(device), 0u);
+
+    EXPECT_TRUE(util.deviceOutput(command, 64));
+    const auto sent = bed.readOutputReport(device, 65);
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_EQ((*sent)[0], 0);
+    EXPECT_EQ((*sent)[1], 0xF0);
+    EXPECT_EQ((*sent)[4], 3);
+}
+
+TEST_F(DeviceConnectionTest, OnlyOneConnectionIsLiveAndARefusedOneLeavesItAlone)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    auto live = std::make_unique<HidUtil>();
+    ASSERT_TRUE(live->initialize(&handler, 1));
+    ASSERT_TRUE(live->deviceMatching());
+    {
+        RecordingHandler other;
+        HidUtil refused;
+        EXPECT_FALSE(refused.initialize(&other, 1));
+        refused.finalize();
+    }
+    EXPECT_EQ(HidUtil::m_pinstance, live.get());
+    bed.writeInputReport(device, report(8, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+
+    live->finalize();
+    live->finalize();
+    EXPECT_EQ(HidUtil::m_pinstance, nullptr);
+    EXPECT_EQ(live->deviceVersion(), 0);
+    live.reset();
+    EXPECT_EQ(gIOHIDManagerRef, nullptr);
+
+    HidUtil next;
+    EXPECT_TRUE(next.initialize(&handler, 1));
+    EXPECT_TRUE(next.deviceMatching());
+}
+
+TEST_F(DeviceConnectionTest, FinalizeForgetsTheDeviceWithoutTellingTheHandler)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    ASSERT_TRUE(util.deviceMatching());
+    util.finalize();
+    bed.writeInputReport(device, report(8, 1));
+    bed.unplug(device);
+    runMainRunLoop(0.2);
+    EXPECT_TRUE(handler.events.empty());
+}
+
+TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    ASSERT_TRUE(util.deviceMatching());
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> failures{0};
+    std::thread sender([&] {
+        unsigned char command[64] = {0xF3};
+        while (!stop)
+            if (!util.deviceOutput(command, 64))
+                ++failures;
+    });
+    for (int i = 0; i < 20; ++i)
+    {
+        bed.drainOutput(device);
+        runMainRunLoop(0.005);
+    }
+    bed.unplug(device);
+    EXPECT_TRUE(runUntil([&] { return !handler.events.empty(); }));
+    EXPECT_TRUE(runUntil([&] { return failures > 0; }));
+    stop = true;
+    sender.join();
+    unsigned char command[64] = {0xF3};
+    EXPECT_FALSE(util.deviceOutput(command, 64));
+}
+
+// The device control object keeps the state the application reads, refreshed before each event.
+class DeviceControlTest : public DeviceConnectionTest
+{
+protected:
+    void SetUp() override { handler.ctrl = &ctrl; }
+    HidCtrl ctrl;
+};
+
+TEST_F(DeviceControlTest, WithoutADeviceWaitsForItsArrival)
+{
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    EXPECT_EQ(ctrl.getState(), 0);
+    EXPECT_EQ(ctrl.getVersion(), 0);
+    unsigned char command[64] = {0xF0};
+    EXPECT_FALSE(ctrl.setData(command, 64));
+    EXPECT_EQ(ctrl.getState(), 0);
+
+    bed.addDevice(trvQ8(0x0123));
+    ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
+    ASSERT_EQ(handler.events.size(), 1u);
+    EXPECT_EQ(handler.events[0].name, "matching");
+    EXPECT_EQ(handler.events[0].state, 1);
+    EXPECT_EQ(handler.events[0].version, 123);
+    EXPECT_EQ(handler.events[0].length, 0u);
+}
+
+TEST_F(DeviceControlTest, TakesAPresentDeviceSilently)
+{
+    bed.addDevice(trvQ8(0x0200));
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    runMainRunLoop();
+    EXPECT_EQ(ctrl.getState(), 1);
+    EXPECT_EQ(ctrl.getVersion(), 200);
+    EXPECT_EQ(ctrl.getLength(), 0u);
+    EXPECT_TRUE(handler.events.empty());
+}
+
+TEST_F(DeviceControlTest, KeepsTheBytesOfALongerEarlierReportPastAShortOne)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    bed.writeInputReport(device, report(64, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+    bed.writeInputReport(device, report(10, 200));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
+
+    EXPECT_EQ(handler.events[1].length, 10u);
+    EXPECT_EQ(ctrl.getData()[0], 200);
+    EXPECT_EQ(ctrl.getData()[9], 209);
+    EXPECT_EQ(ctrl.getData()[10], 11);
+    EXPECT_EQ(ctrl.getData()[63], 64);
+}
+
+TEST_F(DeviceControlTest, ASendSetsStateTwoEvenWhenItFailsAndARemovalClearsEverything)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    bed.writeInputReport(device, report(64, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+
+    bed.hangUp(device);
+    unsigned char command[64] = {0xF1};
+    EXPECT_FALSE(ctrl.setData(command, 64));
+    EXPECT_EQ(ctrl.getState(), 2);
+
+    bed.announceRemoval(device);
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
+    EXPECT_EQ(handler.events[1].name, "removal");
+    EXPECT_EQ(handler.events[1].state, 0);
+    EXPECT_EQ(ctrl.getVersion(), 0);
+    EXPECT_EQ(ctrl.getLength(), 0u);
+    EXPECT_EQ(ctrl.getData()[0], 0);
+}
+
+TEST_F(DeviceControlTest, FinalizeTwiceAndAReadIntoNothing)
+{
+    bed.addDevice(trvQ8(0x0100));
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    unsigned char buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+    EXPECT_EQ(ctrl.deviceInput(buffer, 0), 0u);
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(ctrl.deviceInput(buffer, sizeof(buffer)), 0u);
+    EXPECT_EQ(buffer[0], 0);
+
+    ctrl.finalize();
+    ctrl.finalize();
+    EXPECT_EQ(ctrl.getState(), 1) << "the cache keeps its last values";
+    EXPECT_EQ(HidUtil::m_pinstance, nullptr);
+}

@@ -1,0 +1,215 @@
+#include "TrvQ8Simulator.h"
+
+#include <algorithm>
+
+namespace hidtest
+{
+
+namespace
+{
+constexpr size_t kReportSize = 64;
+constexpr size_t kChunkSize = 62;
+constexpr uint8_t kSelectRefused = 0xFA;
+
+uint32_t readLittleEndian24(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16);
+}
+} // namespace
+
+DeviceSpec TrvQ8Simulator::deviceSpec(const TrvQ8Spec& spec)
+{
+    DeviceSpec device;
+    device.vendorId = 0x5A1E;
+    device.productId = 0x001F;
+    device.releaseNumber = spec.releaseNumber;
+    device.busNumber = spec.busNumber;
+    device.ports = spec.ports;
+    device.manufacturer = "QLN";
+    device.product = "TRV-Q8";
+    device.reportDescriptor = kVendor64;
+    return device;
+}
+
+TrvQ8Simulator::TrvQ8Simulator(HidTestbed& testbed, TrvQ8Spec deviceSpecification)
+    : bed(testbed), spec(std::move(deviceSpecification))
+{
+    doPlugIn();
+    server = std::thread([this] { serve(); });
+}
+
+TrvQ8Simulator::~TrvQ8Simulator()
+{
+    stopping = true;
+    server.join();
+}
+
+void TrvQ8Simulator::unplug()
+{
+    request(Request::unplug);
+}
+
+void TrvQ8Simulator::plugIn()
+{
+    request(Request::plugIn);
+}
+
+void TrvQ8Simulator::request(Request what)
+{
+    pending = what;
+    while (pending.load() != Request::none)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void TrvQ8Simulator::serveRequest()
+{
+    const Request what = pending.load();
+    if (what == Request::unplug && isPlugged)
+        doUnplug();
+    else if (what == Request::plugIn && !isPlugged)
+        doPlugIn();
+    pending = Request::none;
+}
+
+void TrvQ8Simulator::doUnplug()
+{
+    bed.unplug(currentDevice);
+    isPlugged = false;
+}
+
+void TrvQ8Simulator::doPlugIn()
+{
+    currentDevice = bed.addDevice(deviceSpec(spec));
+    isPlugged = true;
+}
+
+void TrvQ8Simulator::serve()
+{
+    while (!stopping)
+    {
+        if (pending.load() != Request::none)
+            serveRequest();
+        if (!isPlugged)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        auto report = bed.readOutputReport(currentDevice, kReportSize + 1, std::chrono::milliseconds(10));
+        if (report)
+            handle(std::vector<uint8_t>(report->begin() + 1, report->end()));
+    }
+}
+
+void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
+{
+    const uint8_t code = command[0];
+    int occurrence;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        log.commands.push_back(command);
+        occurrence = commandCounts[code]++;
+    }
+    const TrvQ8Faults& faults = spec.faults;
+
+    if (faults.unplugOn == code && faults.unplugAt == occurrence)
+    {
+        doUnplug();
+        if (faults.replugAfterUnplug)
+            doPlugIn();
+        return;
+    }
+    if (faults.silentOn == code && occurrence >= faults.silentAfter)
+        return;
+
+    std::optional<uint8_t> answer = replyFor(command);
+    if (faults.wrongReplyOn == code && faults.wrongReplyAt == occurrence)
+        answer = faults.wrongReply;
+    if (answer)
+        reply(*answer);
+}
+
+std::optional<uint8_t> TrvQ8Simulator::replyFor(const std::vector<uint8_t>& command)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    switch (command[0])
+    {
+    case trvq8::kStart:
+        recordStart(command);
+        return trvq8::kStartAck;
+    case trvq8::kSelect: {
+        const int number = command[1];
+        log.selected.push_back(number);
+        const auto& refused = spec.faults.refusedSelects;
+        return std::find(refused.begin(), refused.end(), number) != refused.end() ? kSelectRefused : trvq8::kAck;
+    }
+    case trvq8::kWrite:
+        return recordData(command);
+    case trvq8::kFinish:
+        ++log.finishes;
+        log.finishTimes.push_back(std::chrono::steady_clock::now());
+        return log.finishes <= spec.faults.stillFinishing ? trvq8::kFinishing : trvq8::kDone;
+    default:
+        return std::nullopt;
+    }
+}
+
+void TrvQ8Simulator::recordStart(const std::vector<uint8_t>& command)
+{
+    log.startReport = command;
+    log.version = (command[2] << 4) | (command[3] >> 4);
+    log.totalSize = readLittleEndian24(&command[4]);
+    log.entries.clear();
+    for (size_t offset = 7; offset + 6 <= kReportSize && command[offset] != 0; offset += 6)
+    {
+        const uint8_t* entry = &command[offset];
+        log.entries.push_back({entry[0] & 0x7F, (entry[0] & 0x80) != 0, readLittleEndian24(entry + 1),
+                               static_cast<uint16_t>(entry[4] | (entry[5] << 8))});
+    }
+    log.blocks.clear();
+    written = 0;
+}
+
+uint8_t TrvQ8Simulator::recordData(const std::vector<uint8_t>& command)
+{
+    const int number = command[1];
+    auto entry = std::find_if(log.entries.begin(), log.entries.end(),
+                              [number](const auto& e) { return e.number == number; });
+    std::vector<uint8_t>& data = log.blocks[number];
+    const size_t expected = entry != log.entries.end() ? entry->size : SIZE_MAX;
+    const size_t take = std::min(kChunkSize, expected - std::min(expected, data.size()));
+    data.insert(data.end(), command.begin() + 2, command.begin() + 2 + take);
+    written += static_cast<uint32_t>(take);
+    return data.size() >= expected ? trvq8::kBlockDone : trvq8::kAck;
+}
+
+uint8_t TrvQ8Simulator::percentWritten() const
+{
+    if (spec.faults.percentage)
+        return *spec.faults.percentage;
+    if (log.totalSize == 0)
+        return 0;
+    return static_cast<uint8_t>(std::min<uint64_t>(100, uint64_t{written} * 100 / log.totalSize));
+}
+
+void TrvQ8Simulator::reply(uint8_t code)
+{
+    if (spec.faults.replyDelay.count() > 0)
+        std::this_thread::sleep_for(spec.faults.replyDelay);
+    std::vector<uint8_t> report(spec.faults.replyLength.value_or(kReportSize), 0);
+    if (!report.empty())
+        report[0] = code;
+    if (report.size() > 1)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        report[1] = percentWritten();
+    }
+    bed.writeInputReport(currentDevice, report);
+}
+
+TrvQ8Received TrvQ8Simulator::received() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return log;
+}
+
+} // namespace hidtest
