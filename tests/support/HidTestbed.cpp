@@ -244,6 +244,19 @@ void HidTestbed::announceRemoval(int device)
         umockdev_testbed_uevent(testbed, path->c_str(), "remove");
         umockdev_testbed_remove_device(testbed, path->c_str());
     }
+    removeBusLinks(entry);
+}
+
+// umockdev leaves a removed USB device's links under /sys/bus behind, and a device plugged in
+// again at the same port needs them gone.
+void HidTestbed::removeBusLinks(const Device& entry)
+{
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
+    const std::string usbDevices = std::string(root) + "/sys/bus/usb/devices/";
+    g_free(root);
+    const std::string name = entry.usbSyspath.substr(entry.usbSyspath.rfind('/') + 1);
+    ::unlink((usbDevices + name).c_str());
+    ::unlink((usbDevices + name + ":1.0").c_str());
 }
 
 void HidTestbed::removeNode(int device)

@@ -83,6 +83,7 @@ private:
         bool present = true;
     };
 
+    void removeBusLinks(const Device& entry);
     Device& at(int device);
     const Device& at(int device) const;
 
