@@ -1,0 +1,105 @@
+#include "ImageLoader.h"
+
+#include <juce_events/juce_events.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+
+// A 2 x 1 24-bit bitmap: one blue pixel, one red.
+const char BmpData[] = "BM\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+                       "\2\0\0\0\1\0\0\0\0\0\30\0"
+                       "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+                       "\377\0\0\0\0\377\0\0";
+const char NotAnImage[] = "neither a PNG nor a bitmap";
+
+class ImageLoaderTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        ImageLoader::releaseInstance();
+        pimageList = imageList;
+        juce::ImageCache::releaseUnusedImages();
+    }
+
+    // Makes the loader read data instead of the embedded image.
+    void useImageData(const char* data, int length)
+    {
+        m_data = data;
+        m_length = length;
+        m_table[0] = {&m_data, &m_length};
+        pimageList = m_table;
+    }
+
+    juce::ScopedJuceInitialiser_GUI m_juce;
+    const char* m_data = nullptr;
+    int m_length = 0;
+    ImageList m_table[ImageCount] = {};
+};
+
+TEST_F(ImageLoaderTest, WarningImageIs56By55WithTransparentCorners)
+{
+    ImageLoader::createInstance();
+    const juce::Image* image = ImageLoader::getInstance()->getImage(0);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->getWidth(), 56);
+    EXPECT_EQ(image->getHeight(), 55);
+    EXPECT_TRUE(image->hasAlphaChannel());
+    for (auto [x, y] : {std::pair{0, 0}, {55, 0}, {0, 54}, {55, 54}})
+        EXPECT_EQ(image->getPixelAt(x, y).getAlpha(), 0) << x << "," << y;
+    const juce::Colour middle = image->getPixelAt(18, 38); // inside the triangle, beside the mark
+    EXPECT_EQ(middle.getAlpha(), 255);
+    EXPECT_GT(middle.getRed(), 200);
+    EXPECT_LT(middle.getBlue(), 100);
+    EXPECT_EQ(ImageLoader::getInstance()->getImage(1), nullptr);
+}
+
+TEST_F(ImageLoaderTest, DecodesABitmapThatNoFormatOfTheFrameworkReads)
+{
+    useImageData(BmpData, sizeof BmpData - 1);
+    const juce::Image* image = ImageLoader::getInstance()->getImage(0);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->getWidth(), 2);
+    EXPECT_EQ(image->getPixelAt(0, 0), juce::Colour(0, 0, 255));
+    EXPECT_EQ(image->getPixelAt(1, 0), juce::Colour(255, 0, 0));
+}
+
+TEST_F(ImageLoaderTest, ADecodedBitmapIsSharedThroughTheCache)
+{
+    useImageData(BmpData, sizeof BmpData - 1);
+    juce::Image* first = nullptr;
+    juce::Image* second = nullptr;
+    ImageLoader::getInstance()->Load(0, &first);
+    ImageLoader::getInstance()->Load(0, &second);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(first->getPixelData(), second->getPixelData());
+    delete first;
+    delete second;
+}
+
+TEST_F(ImageLoaderTest, UnreadableDataGivesNoImage)
+{
+    useImageData(NotAnImage, sizeof NotAnImage - 1);
+    EXPECT_EQ(ImageLoader::getInstance()->getImage(0), nullptr);
+    ImageLoader::releaseInstance();
+    useImageData(nullptr, 10);
+    EXPECT_EQ(ImageLoader::getInstance()->getImage(0), nullptr);
+    juce::Image* out = nullptr;
+    ImageLoader::getInstance()->Load(1, &out);
+    EXPECT_EQ(out, nullptr);
+}
+
+TEST_F(ImageLoaderTest, ReleasingTwiceIsHarmless)
+{
+    ImageLoader::createInstance();
+    ImageLoader::releaseInstance();
+    ImageLoader::releaseInstance();
+    EXPECT_NE(ImageLoader::getInstance()->getImage(0), nullptr);
+}
+
+} // namespace
