@@ -5,6 +5,9 @@
 #include <IOKit/IOReturn.h>
 #include <IOKit/IOTypes.h>
 
+// The key of a matching dictionary that names the class of the services wanted.
+#define kIOProviderClassKey "IOProviderClass"
+
 CF_EXTERN_C_BEGIN
 
 // The port every registry call takes; there is only the one.
