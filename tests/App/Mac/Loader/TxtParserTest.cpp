@@ -8,30 +8,19 @@
 namespace
 {
 
-const char* const Unset = "\x01unset";
+using Strings = std::vector<std::string>;
 
-// The strings that section flag of text yields into a destination of size entries, all Unset before.
-std::vector<std::string> parse(const std::string& text, FlgTable flag, int max, size_t size = 4)
+// What section flag of text yields into four entries that held "-" before.
+Strings parse(const std::string& text, FlgTable flag = FLG_STR, int max = 4)
 {
-    std::vector<juce::String> dest(size, Unset);
+    juce::String dest[4] = {"-", "-", "-", "-"};
     const char* pointer = text.c_str(); // followed by the zero byte the parser relies on
     const int length = static_cast<int>(text.size());
-    TxtLoader::Load(&pointer, &length, flag, dest.data(), max);
-    std::vector<std::string> out;
+    TxtLoader::Load(&pointer, &length, flag, dest, max);
+    Strings out;
     for (const juce::String& s : dest)
         out.push_back(s.toStdString());
     return out;
-}
-
-std::vector<std::string> strs(const std::string& text, int max = 4)
-{
-    return parse(text, FLG_STR, max);
-}
-
-std::vector<std::string> expect(std::vector<std::string> found, size_t size = 4)
-{
-    found.resize(size, Unset);
-    return found;
 }
 
 std::string replaceAll(std::string s, const std::string& from, const std::string& to)
@@ -43,106 +32,80 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
 
 TEST(TxtParser, HeadersMatchBySubstringInTheOrderEofFontMacLangStr)
 {
-    EXPECT_EQ(parse(":STR_LANG\r\n\"a\"\r\n", FLG_LANG, 4), expect({"a"}));
-    EXPECT_EQ(strs(":STR_LANG\r\n\"a\"\r\n"), expect({}));
-    EXPECT_EQ(strs(":STRINGS\r\n\"b\"\r\n"), expect({"b"}));
-    EXPECT_EQ(strs(":STR\r\n\"c\"\r\n:THE_EOF_STR\r\n\"d\"\r\n"), expect({"c"}));
-    EXPECT_EQ(parse(":FONT_MAC_LANG\r\n\"e\"\r\n", FLG_FONT_MAC, 4), expect({"e"}));
+    EXPECT_EQ(parse(":STR_LANG\r\n\"a\"\r\n", FLG_LANG), (Strings{"a", "-", "-", "-"}));
+    EXPECT_EQ(parse(":STR_LANG\r\n\"a\"\r\n"), (Strings{"-", "-", "-", "-"}));
+    EXPECT_EQ(parse(":STRINGS\r\n\"b\"\r\n:THE_EOF_STR\r\n\"c\"\r\n"), (Strings{"b", "-", "-", "-"}));
+    EXPECT_EQ(parse(":FONT_MAC_LANG\r\n\"d\"\r\n", FLG_FONT_MAC), (Strings{"d", "-", "-", "-"}));
 }
 
-TEST(TxtParser, UnknownHeadersDropTheirLinesUntilTheNextKnownOne)
+TEST(TxtParser, KeepsOnlyLinesUnderTheRequestedHeaderThatAreNoComments)
 {
     const std::string text =
-        ":STR\r\n\"a\"\r\n:FONT_WIN\r\n\"Arial\"\r\n:OTHER\r\n\"b\"\r\n:STR\r\n\"c\"\r\n";
-    EXPECT_EQ(strs(text), expect({"a", "c"}));
-    EXPECT_EQ(parse(text, FLG_FONT_MAC, 4), expect({}));
+        "\xEF\xBB\xBF\r\n\"bom\"\r\n:STR\r\n\"a\"\r\n#\"no\"\r\n\r\n:FONT_WIN\r\n\"Arial\"\r\n"
+        ":OTHER\r\n\"x\"\r\n:STR\r\n  \"blank\"\r\n\t\"tab\"\r\n";
+    EXPECT_EQ(parse(text), (Strings{"a", "blank", "tab", "-"}));
+    EXPECT_EQ(parse(text, FLG_FONT_MAC), (Strings{"-", "-", "-", "-"}));
 }
 
-TEST(TxtParser, LinesBeforeTheFirstHeaderBelongToNoSection)
+TEST(TxtParser, DecodesEscapesBetweenTheQuotesOnly)
 {
-    EXPECT_EQ(strs("\xEF\xBB\xBF\r\n\"x\"\r\n:STR\r\n\"y\"\r\n"), expect({"y"}));
+    EXPECT_EQ(parse(":STR\r\n  \"a\\\"b\" trailing word\r\nid \"\\r\\n\\t\\\\\"\r\n\"x\\q\"\r\n\"end\\\r\n"),
+              (Strings{"a\"b", "\r\n\t\\", "x\\q", "end\\"}));
 }
 
-TEST(TxtParser, SkipsCommentsAndEmptyLinesButReadsLinesStartingWithABlank)
+TEST(TxtParser, AStringWithoutClosingQuoteRunsToTheLineEndAndALineWithoutQuoteIsEmpty)
 {
-    EXPECT_EQ(strs(":STR\r\n#\"no\"\r\n\r\n  \"yes\"\r\n\t\"tab\"\r\n"), expect({"yes", "tab"}));
+    EXPECT_EQ(parse(":STR\r\n\"open to the end\r\nno quote\r\n\"next\"\r\n"),
+              (Strings{"open to the end", "", "next", "-"}));
 }
 
-TEST(TxtParser, DecodesEscapesAndIgnoresWhatStandsOutsideTheQuotes)
+TEST(TxtParser, ReadsLfOnlyCrOnlyAndMixedFiles)
 {
-    EXPECT_EQ(strs(":STR\r\n  \"a\\\"b\" trailing word\r\n"), expect({"a\"b"}));
-    EXPECT_EQ(strs(":STR\r\nid \"\\r\\n\\t\\\\\"\r\n"), expect({"\r\n\t\\"}));
-    EXPECT_EQ(strs(":STR\r\n\"x\\q\"\r\n"), expect({"x\\q"}));
-    EXPECT_EQ(strs(":STR\r\n\"ends in a backslash\\\r\n"), expect({"ends in a backslash\\"}));
+    const std::string crlf = "\xEF\xBB\xBF\r\n:STR\r\n\r\n\"\"\r\n\"one\"\r\n\"two\"\r\n\r\n:EOF\r\n";
+    const Strings expected = {"", "one", "two", "-"};
+    EXPECT_EQ(parse(crlf), expected);
+    EXPECT_EQ(parse(replaceAll(crlf, "\r\n", "\n")), expected);
+    EXPECT_EQ(parse(replaceAll(crlf, "\r\n", "\r")), expected);
+    // An LF line runs on to the next CR and loses the byte before it; the LF after that CR then
+    // starts a line that runs to the following CR and is skipped.
+    EXPECT_EQ(parse(":STR\r\n\"a\nb\"\r\n\"c\"\r\n"), (Strings{"a\nb", "-", "-", "-"}));
 }
 
-TEST(TxtParser, StringWithoutClosingQuoteRunsToTheEndOfTheLine)
+TEST(TxtParser, EndsAtTheLengthWithoutEofAndReadsOnAfterAZeroByte)
 {
-    EXPECT_EQ(strs(":STR\r\n\"open to the end\r\n\"next\"\r\n"), expect({"open to the end", "next"}));
+    EXPECT_EQ(parse(":STR\r\n\"a\"\r\n\"b\""), (Strings{"a", "b", "-", "-"}));
+    EXPECT_EQ(parse(std::string(":STR\n\"a\"\0\"b\"\n", 13)), (Strings{"a", "b", "-", "-"}));
 }
 
-TEST(TxtParser, DataLineWithoutAQuoteGivesAnEmptyString)
-{
-    EXPECT_EQ(strs(":STR\r\nno quote here\r\n\"b\"\r\n"), expect({"", "b"}));
-}
-
-TEST(TxtParser, ReadsLfOnlyAndCrOnlyFilesLikeTheirCrLfForm)
-{
-    const std::string crlf = "\xEF\xBB\xBF\r\n:STR\r\n\r\n\"\"\r\n\r\n\"one\"\r\n\"two\"\r\n\r\n:EOF\r\n";
-    const auto expected = expect({"", "one", "two"});
-    ASSERT_EQ(strs(crlf), expected);
-    EXPECT_EQ(strs(replaceAll(crlf, "\r\n", "\n")), expected);
-    EXPECT_EQ(strs(replaceAll(crlf, "\r\n", "\r")), expected);
-}
-
-TEST(TxtParser, InAMixedFileAnLfLineRunsOnToTheNextCrLosingTheByteBeforeIt)
-{
-    // The line runs from "a to b (its closing quote dropped); what follows the CR begins with LF.
-    EXPECT_EQ(strs(":STR\r\n\"a\nb\"\r\n\"c\"\r\n"), expect({"a\nb"}));
-}
-
-TEST(TxtParser, FileWithoutEofEndsAtItsLengthAndZeroBytesEndLines)
-{
-    EXPECT_EQ(strs(":STR\r\n\"a\"\r\n\"b\""), expect({"a", "b"}));
-    EXPECT_EQ(strs(std::string(":STR\n\"a\"\0\"b\"\n", 13)), expect({"a", "b"}));
-}
-
-TEST(TxtParser, KeepsAtMostMaxStringsAndLeavesTheRestOfDestAlone)
+TEST(TxtParser, StoresAtMostMaxStrings)
 {
     const std::string five = ":STR\r\n\"0\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n";
-    EXPECT_EQ(parse(five, FLG_STR, 3, 5), expect({"0", "1", "2"}, 5));
-    EXPECT_EQ(parse(":STR\r\n\"0\"\r\n\"1\"\r\n", FLG_STR, 5, 5), expect({"0", "1"}, 5));
-    EXPECT_EQ(parse(five, FLG_STR, 0, 5), expect({}, 5));
-    EXPECT_EQ(parse(five, FLG_STR, -1, 5), expect({}, 5));
+    EXPECT_EQ(parse(five, FLG_STR, 3), (Strings{"0", "1", "2", "-"}));
+    EXPECT_EQ(parse(five, FLG_STR, 0), (Strings{"-", "-", "-", "-"}));
+    EXPECT_EQ(parse(five, FLG_STR, -1), (Strings{"-", "-", "-", "-"}));
 }
 
-TEST(TxtParser, CutsLinesLongerThanItsBufferInsteadOfOverrunningIt)
+TEST(TxtParser, CutsOverlongLinesAndReplacesMalformedUtf8)
 {
-    const std::string longLine = ":STR\r\n\"" + std::string(5000, 'x') + "\"\r\n\"after\"\r\n";
-    EXPECT_EQ(strs(longLine), expect({std::string(2046, 'x'), "after"}));
-    const std::string unterminated = ":STR\r\n" + std::string(3000, '"');
-    EXPECT_EQ(strs(unterminated), expect({""}));
+    EXPECT_EQ(parse(":STR\r\n\"" + std::string(5000, 'x') + "\"\r\n\"after\"\r\n" + std::string(3000, '"')),
+              (Strings{std::string(2046, 'x'), "after", "", "-"}));
+    const std::string bad = "\xEF\xBF\xBD"; // U+FFFD
+    EXPECT_EQ(parse(":STR\r\n\"a\xC0\x80\"\r\n\"\xED\xA0\x80\"\r\n\"\xE6\x97\"\r\n\"\xE6\x97\xA5\"\r\n"),
+              (Strings{"a" + bad + bad, bad + bad + bad, bad + bad, "\xE6\x97\xA5"}));
 }
 
-TEST(TxtParser, ReplacesMalformedUtf8InsteadOfHandingItOn)
+TEST(TxtParser, IgnoresMissingTextAndNegativeLengths)
 {
-    const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(strs(":STR\r\n\"a\xC0\x80"
-                   "b\xE6\x97\"\r\n\"\xED\xA0\x80\"\r\n\"\xE6\x97\xA5\"\r\n"),
-              expect({"a" + bad + bad + "b" + bad + bad, bad + bad + bad, "\xE6\x97\xA5"}));
-}
-
-TEST(TxtParser, RefusesMissingTextOrANegativeLength)
-{
-    juce::String dest[1] = {Unset};
+    juce::String dest[1] = {"-"};
     const char* none = nullptr;
+    const char* text = ":STR\n\"a\"\n";
     const int length = 10;
+    const int negative = -1;
     TxtLoader::Load(&none, &length, FLG_STR, dest, 1);
     TxtLoader::Load(nullptr, &length, FLG_STR, dest, 1);
-    const char* text = ":STR\n\"a\"\n";
-    const int negative = -1;
     TxtLoader::Load(&text, &negative, FLG_STR, dest, 1);
-    EXPECT_EQ(dest[0], Unset);
+    TxtLoader::Load(LangCount, FLG_STR, dest, 1);
+    EXPECT_EQ(dest[0], "-");
 }
 
 } // namespace
