@@ -221,6 +221,14 @@ void HidTestbed::announceRemoval(int device)
     }
 }
 
+void HidTestbed::removeNode(int device)
+{
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
+    const std::string link = std::string(root) + at(device).node;
+    g_free(root);
+    ::unlink(link.c_str());
+}
+
 void HidTestbed::unplug(int device)
 {
     hangUp(device);

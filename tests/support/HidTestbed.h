@@ -68,6 +68,8 @@ public:
     void announceRemoval(int device);
     // Both, as pulling the cable does.
     void unplug(int device);
+    // The node disappears from /dev while the device stays announced: opening it fails.
+    void removeNode(int device);
 
 private:
     struct Device
