@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AlineButton.h"
 #include "HidCtrl.h"
 
 void MainComponent::setUpdateStatus(UpdaterStatus_t newStatus)
