@@ -168,9 +168,12 @@ void MainComponent::addTextDown(const juce::Font& font, const juce::String& text
     addText(font, text, x, y, width - x - rightMargin, height - y, (int)((height - y) / lineStep));
 }
 
+// A line break's glyph has no width, so a bounding box would leave it out: its own bottom is what
+// places the next text one empty line below a headline.
 float MainComponent::bottomOfLastGlyph() const
 {
-    return glyphs.getBoundingBox(glyphs.getNumGlyphs() - 1, 1, true).getBottom();
+    const int count = glyphs.getNumGlyphs();
+    return count > 0 ? glyphs.begin()[count - 1].getBottom() : 0.0f;
 }
 
 void MainComponent::dispHowToUpdate(float x, float y, int language, const juce::String& fontName,
