@@ -80,7 +80,8 @@ TEST_F(AlineButtonTest, AtRestTheFaceIsWhiteGreyWhiteInADarkerOutlineWithADarkCa
     EXPECT_EQ(image.getPixelAt(0, 0).getAlpha(), 0);
     EXPECT_EQ(image.getPixelAt(99, 19).getAlpha(), 0);
     // The caption is drawn in (16, 16, 16).
-    EXPECT_GT(countPixels(image, {4, 4, 92, 12}, [](juce::Colour c) { return c == juce::Colour(16, 16, 16); }), 0);
+    EXPECT_GT(
+        countPixels(image, {4, 4, 92, 12}, [](juce::Colour c) { return c == juce::Colour(16, 16, 16); }), 0);
 }
 
 TEST_F(AlineButtonTest, HeldDownTheFaceTurnsBlueAndTheOutlineStays)

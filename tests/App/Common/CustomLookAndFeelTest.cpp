@@ -14,8 +14,8 @@ juce::Image drawLozenge(bool held, float cornerSize = -1.0f)
 {
     auto image = transparentImage(200, 100);
     juce::Graphics g(image);
-    BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 199.0f, 99.0f, buttonGrey, 1.0f, cornerSize, false, false, false,
-                                   false, held);
+    BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 199.0f, 99.0f, buttonGrey, 1.0f, cornerSize, false, false,
+                                   false, false, held);
     return image;
 }
 
@@ -87,10 +87,10 @@ TEST_F(CustomLookAndFeelTest, ButtonBoxNoLargerThanItsOutlineDrawsNothing)
 {
     auto image = transparentImage(20, 20);
     juce::Graphics g(image);
-    BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 1.0f, 19.0f, buttonGrey, 1.0f, -1.0f, false, false, false, false,
-                                   false);
-    BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 19.0f, 0.5f, buttonGrey, 1.0f, -1.0f, false, false, false, false,
-                                   false);
+    BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 1.0f, 19.0f, buttonGrey, 1.0f, -1.0f, false, false, false,
+                                   false, false);
+    BtnLookAndFeel::drawBackground(g, 0.5f, 0.5f, 19.0f, 0.5f, buttonGrey, 1.0f, -1.0f, false, false, false,
+                                   false, false);
     EXPECT_EQ(countPixels(image, image.getBounds(), [](juce::Colour c) { return c.getAlpha() != 0; }), 0);
 }
 
@@ -104,13 +104,15 @@ TEST_F(CustomLookAndFeelTest, HighlightedMenuItemIsWhiteOnDarkBlueWhateverColour
     EXPECT_TRUE(pixelIs(image, 198, 18, juce::Colour(0, 0, 64)));
     EXPECT_TRUE(pixelIs(image, 0, 0, juce::Colours::white));
     EXPECT_GT(countPixels(image, {25, 2, 100, 16}, isWhitish), 0);
-    EXPECT_EQ(countPixels(image, image.getBounds(), [](juce::Colour c) { return c.getRed() > c.getBlue() + 50; }),
-              0);
+    EXPECT_EQ(
+        countPixels(image, image.getBounds(), [](juce::Colour c) { return c.getRed() > c.getBlue() + 50; }),
+        0);
 
     // Not highlighted, the menu's colour applies.
     const auto plain = drawMenuItem(look, "English", 20, false, false, &red);
-    EXPECT_GT(countPixels(plain, plain.getBounds(), [](juce::Colour c) { return c.getRed() > c.getBlue() + 50; }),
-              0);
+    EXPECT_GT(
+        countPixels(plain, plain.getBounds(), [](juce::Colour c) { return c.getRed() > c.getBlue() + 50; }),
+        0);
 }
 
 TEST_F(CustomLookAndFeelTest, MenuItemTextStartsAfterTheTickColumn)
@@ -138,8 +140,8 @@ TEST_F(CustomLookAndFeelTest, MenuDrawsEachLanguageNameWithItsOwnLanguagesFont)
     {
         const auto image = drawMenuItem(look, texts->getLang(i), height, false);
         const auto ink = boundsOfPixels(image, image.getBounds(), isDark);
-        const float expectedWidth = look.getPopupMenuFont().withHeight((float)height / 1.3f).getStringWidthFloat(
-            texts->getLang(i));
+        const float expectedWidth =
+            look.getPopupMenuFont().withHeight((float)height / 1.3f).getStringWidthFloat(texts->getLang(i));
         EXPECT_GT(ink.getWidth(), expectedWidth * 0.6f) << texts->getLang(i);
     }
 }

@@ -30,8 +30,10 @@ void savePages(MainComponent& component, const juce::File& folder)
                 component.status = status;
                 component.progress = 0.5;
                 component.updateCtrl();
-                const auto name = juce::String::formatted("lang%02u-valid%d-status%d.png", language, fileValid, status);
-                save(component.createComponentSnapshot(component.getLocalBounds()), folder.getChildFile(name));
+                const auto name =
+                    juce::String::formatted("lang%02u-valid%d-status%d.png", language, fileValid, status);
+                save(component.createComponentSnapshot(component.getLocalBounds()),
+                     folder.getChildFile(name));
             }
         }
     }
@@ -48,8 +50,8 @@ void saveMenu(MainComponent& component, const juce::File& folder)
     for (unsigned int i = 0; i < LangCount; ++i)
     {
         const juce::Rectangle<int> area(0, (int)i * itemHeight, itemWidth, itemHeight);
-        component.langLookAndFeel->drawPopupMenuItem(g, area, false, true, i == 3, i == texts->getLocale(), false,
-                                                     texts->getLang(i), {}, nullptr, nullptr);
+        component.langLookAndFeel->drawPopupMenuItem(g, area, false, true, i == 3, i == texts->getLocale(),
+                                                     false, texts->getLang(i), {}, nullptr, nullptr);
     }
     save(menu, folder.getChildFile("menu.png"));
 }
