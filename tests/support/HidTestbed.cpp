@@ -1,5 +1,6 @@
 #include "HidTestbed.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <thread>
 #include <umockdev.h>
 #include <unistd.h>
@@ -55,6 +57,19 @@ int bytesWaiting(int fd)
     if (syscall(SYS_ioctl, fd, FIONREAD, &count) != 0)
         return -1;
     return count;
+}
+
+// The emulated node is a terminal, a stream of bytes: a reader could wake with part of a
+// report. With the terminal's minimum read set to the report's size, the node polls readable
+// only once a whole report is there, as a hidraw node does.
+bool setMinimumRead(int fd, size_t bytes)
+{
+    termios settings{};
+    if (syscall(SYS_ioctl, fd, TCGETS, &settings) != 0)
+        return false;
+    settings.c_cc[VMIN] = cc_t(std::min<size_t>(bytes, 255));
+    settings.c_cc[VTIME] = 0;
+    return syscall(SYS_ioctl, fd, TCSETS, &settings) == 0;
 }
 
 } // namespace
@@ -145,8 +160,16 @@ std::string HidTestbed::syspath(int device) const
 
 bool HidTestbed::writeInputReport(int device, std::span<const uint8_t> report)
 {
-    const int fd = at(device).fd;
-    return fd >= 0 && ::write(fd, report.data(), report.size()) == ssize_t(report.size());
+    Device& entry = at(device);
+    if (entry.fd < 0 || report.empty())
+        return false;
+    if (report.size() != entry.minimumRead)
+    {
+        if (!waitUntilInputTaken(device) || !setMinimumRead(entry.ptyFd, report.size()))
+            return false;
+        entry.minimumRead = report.size();
+    }
+    return ::write(entry.fd, report.data(), report.size()) == ssize_t(report.size());
 }
 
 bool HidTestbed::waitUntilInputTaken(int device, std::chrono::milliseconds timeout)

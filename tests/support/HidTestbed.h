@@ -49,7 +49,9 @@ public:
     std::string nodePath(int device) const; // "/dev/hidrawN"
     std::string syspath(int device) const;  // of the hidraw node
 
-    // Writes one input report into the device's node, as the device would send it.
+    // Writes one input report into the device's node, as the device would send it. Reports
+    // wait in the node, in order, until read. A reader takes as much as its largest input
+    // report in one read: write reports shorter than that one at a time (waitUntilInputTaken).
     bool writeInputReport(int device, std::span<const uint8_t> report);
     // Waits until the program has read every input report written so far.
     bool waitUntilInputTaken(int device, std::chrono::milliseconds timeout = std::chrono::seconds(2));
@@ -77,6 +79,7 @@ private:
         std::string usbSyspath, hidSyspath, nodeSyspath, node;
         int fd = -1;   // the device's end of the node, or -1 after a hang-up
         int ptyFd = -1; // the program's end, opened here to see what it has not read yet
+        size_t minimumRead = 1;
         bool present = true;
     };
 

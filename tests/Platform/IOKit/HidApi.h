@@ -47,8 +47,10 @@ inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)
     const cf::Owned<CFSetRef> set(IOHIDManagerCopyDevices(manager));
     if (!set)
         return devices;
-    devices.resize(size_t(CFSetGetCount(set.get())));
-    CFSetGetValues(set.get(), reinterpret_cast<const void**>(devices.data()));
+    std::vector<const void*> values(size_t(CFSetGetCount(set.get())));
+    CFSetGetValues(set.get(), values.data());
+    for (const void* value : values)
+        devices.push_back(static_cast<IOHIDDeviceRef>(const_cast<void*>(value)));
     return devices;
 }
 

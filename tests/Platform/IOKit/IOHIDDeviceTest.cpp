@@ -169,7 +169,13 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
 
     for (int i = 0; i < 65; ++i)
         ASSERT_TRUE(bed.writeInputReport(index, pattern(64, uint8_t(i))));
-    ASSERT_TRUE(bed.waitUntilInputTaken(index));
+    // The input element shows the last report once every report has been taken.
+    const cf::Owned<CFArrayRef> elements(IOHIDDeviceCopyMatchingElements(device, nullptr, 0));
+    auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
+    IOHIDValueRef value = nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (IOHIDDeviceGetValue(device, input, &value) == kIOReturnSuccess && IOHIDValueGetIntegerValue(value) != 64)
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     ASSERT_TRUE(runUntil([&] { return reports.lengths.size() >= 64; }));
     runFor(std::chrono::milliseconds(50));
 

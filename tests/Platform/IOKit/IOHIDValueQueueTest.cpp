@@ -140,11 +140,16 @@ TEST_F(GamepadTest, QueueCollectsChangesOfItsElementsInOrderUpToItsDepth)
     EXPECT_TRUE(IOHIDQueueContainsElement(queue.get(), x));
     EXPECT_FALSE(IOHIDQueueContainsElement(queue.get(), button1));
 
-    send(0x11); // not started: not queued
+    // A value is in the queue by the time the element shows it.
+    const auto sendAndSee = [&](uint8_t value) {
+        send(value);
+        ASSERT_TRUE(pollUntil(x, value));
+    };
+    sendAndSee(0x11); // not started: not queued
     IOHIDQueueStart(queue.get());
     EXPECT_EQ(IOHIDQueueCopyNextValueWithTimeout(queue.get(), 0), nullptr);
-    for (uint8_t x : {0x21, 0x22, 0x22, 0x23, 0x24})
-        send(x);
+    for (uint8_t value : {0x21, 0x22, 0x22, 0x23, 0x24})
+        sendAndSee(value);
 
     std::vector<CFIndex> taken;
     while (IOHIDValueRef value = IOHIDQueueCopyNextValueWithTimeout(queue.get(), 0))
@@ -157,7 +162,7 @@ TEST_F(GamepadTest, QueueCollectsChangesOfItsElementsInOrderUpToItsDepth)
 
     IOHIDQueueRemoveElement(queue.get(), x);
     EXPECT_FALSE(IOHIDQueueContainsElement(queue.get(), x));
-    send(0x30);
+    sendAndSee(0x30);
     EXPECT_EQ(IOHIDQueueCopyNextValue(queue.get()), nullptr);
 }
 
@@ -179,6 +184,7 @@ TEST_F(GamepadTest, QueueWaitsForAValueUpToItsTimeout)
 
     IOHIDQueueStop(queue.get());
     send(0x00, 0, 0x0000);
+    ASSERT_TRUE(pollUntil(button1, 0));
     EXPECT_EQ(IOHIDQueueCopyNextValueWithTimeout(queue.get(), 0.01), nullptr);
 }
 
