@@ -1,6 +1,8 @@
 #include "MainComponent.h"
 
 #include "HidCtrl.h"
+#include "ImageLoader.h"
+#include "TxtLoader.h"
 
 namespace
 {
@@ -9,6 +11,19 @@ const char* const updateFileName = "TRV-Q8_UP.upd";
 
 MainComponent::MainComponent() : juce::Thread("MainComponent")
 {
+    TxtLoader::createInstance();
+    ImageLoader::createInstance();
+
+    createLanguageBox();
+    createProgressBar();
+    okButton = createButton("OK");
+    cancelButton = createButton("Cancel");
+
+    updInfo = {};
+    for (auto& block : fwInfo)
+        block = {};
+    clearReply();
+
     initCRC32();
     const int result = checkUPD(updateFileName, &updInfo, fwInfo);
     fileValid = isFileValid(result, updInfo);
@@ -27,6 +42,7 @@ MainComponent::MainComponent(EngineOnly) : juce::Thread("MainComponent")
 MainComponent::~MainComponent()
 {
     stopWorker();
+    deleteWidgets();
     releaseBlocks();
     if (hidCtrl != nullptr)
     {
@@ -34,6 +50,8 @@ MainComponent::~MainComponent()
         delete hidCtrl;
         hidCtrl = nullptr;
     }
+    ImageLoader::releaseInstance();
+    TxtLoader::releaseInstance();
 }
 
 void MainComponent::releaseBlocks()

@@ -85,6 +85,12 @@ public:
 
     // Pages
     void updateCtrl();
+    // Append the connect instructions, or the sentence that tells how to start the device in
+    // update mode, to glyphs with their top-left corner at (x, y).
+    void dispHowToUpdate(float x, float y, int language, const juce::String& fontName, bool withHeadline);
+    void dispHowToStart(float x, float y, int language, const juce::String& fontName);
+    // A vector icon in the warning image's square: 0 none, 2 warning, 3 information, others a question.
+    void drawIcon(juce::Graphics& g, int iconType);
 
     // Update file
     void initCRC32();
@@ -103,8 +109,8 @@ public:
     // Test seam: the transfer's time limits. The program keeps these values; tests shorten them.
     struct TransferTimeLimits
     {
-        int replyMs = 10000;  // start, select and finish
-        int dataMs = 180000;  // each data chunk
+        int replyMs = 10000; // start, select and finish
+        int dataMs = 180000; // each data chunk
         int finishPauseMs = 100;
     };
     static TransferTimeLimits transferTimeLimits;
@@ -134,6 +140,24 @@ public:
     std::atomic<double> transferProgress{0.0};
 
 private:
+    // Widgets
+    void createLanguageBox();
+    void createProgressBar();
+    AlineButton* createButton(const juce::String& text);
+    void deleteWidgets();
+    void placeButtons(int width, int height);
+
+    // Pages
+    void addPageTexts(int language, const juce::String& fontName);
+    void addVersionLines(int language, const juce::String& fontName);
+    void addText(const juce::Font& font, const juce::String& text, float x, float y, float width,
+                 float height, int maxLines);
+    // Adds a text whose box runs from (x, y) to the component's bottom, with as many lines as fit.
+    void addTextDown(const juce::Font& font, const juce::String& text, float x, float y, float rightMargin);
+    float bottomOfLastGlyph() const;
+    void updateWidgets(int language);
+    void updateButtons();
+
     // Transfer
     bool sendStart();
     bool sendBlocks();

@@ -1,0 +1,135 @@
+#include "CustomLookAndFeel.h"
+#include "PageFixture.h"
+#include "PixelProbe.h"
+
+namespace
+{
+const juce::Colour background(234, 234, 234);
+const juce::Rectangle<int> warningSquare(20, 15, 64, 64);
+
+bool isYellow(juce::Colour c)
+{
+    return c.getRed() > 150 && c.getGreen() > 100 && c.getBlue() < 80;
+}
+
+juce::Image snapshot(juce::Component& component)
+{
+    return component.createComponentSnapshot(component.getLocalBounds());
+}
+} // namespace
+
+using MainComponentViewTest = PageFixture;
+
+TEST_F(MainComponentViewTest, StartsOnTheLanguagePageWithEveryLanguageListedAndTheCurrentOneChosen)
+{
+    EXPECT_EQ(component->status, MainComponent::STATUS_INIT);
+    EXPECT_EQ(component->fileValid, 0);
+    EXPECT_EQ(component->getBounds(), juce::Rectangle<int>(0, 0, 420, 170));
+
+    auto* box = component->langCombo;
+    EXPECT_EQ(box->getName(), "langs");
+    EXPECT_FALSE(box->getWantsKeyboardFocus());
+    EXPECT_NE(dynamic_cast<LangLookAndFeel*>(&box->getLookAndFeel()), nullptr);
+    ASSERT_EQ(box->getNumItems(), (int)LangCount);
+    for (int i = 0; i < (int)LangCount; ++i)
+    {
+        EXPECT_EQ(box->getItemId(i), i + 1);
+        EXPECT_EQ(box->getItemText(i), texts().getLang((unsigned int)i));
+    }
+    EXPECT_EQ(box->getSelectedId(), (int)texts().getLocale() + 1);
+
+    EXPECT_NE(dynamic_cast<ProgressLookAndFeel*>(&component->progressBar->getLookAndFeel()), nullptr);
+    EXPECT_EQ(component->progressBar->findColour(juce::ProgressBar::backgroundColourId),
+              juce::Colour(8, 8, 8));
+
+    EXPECT_EQ(component->okButton->getName(), "OK");
+    EXPECT_EQ(component->cancelButton->getName(), "Cancel");
+    for (auto* button : {component->okButton, component->cancelButton})
+    {
+        EXPECT_EQ(button->findColour(juce::TextButton::buttonColourId), background);
+        EXPECT_EQ(button->findColour(juce::TextButton::buttonOnColourId), background);
+        EXPECT_TRUE(button->getCaptionFont().isBold());
+    }
+
+    // Later children are drawn in front.
+    EXPECT_EQ(component->getIndexOfChildComponent(component->langCombo), 0);
+    EXPECT_EQ(component->getIndexOfChildComponent(component->cancelButton), 3);
+}
+
+TEST_F(MainComponentViewTest, WidgetsMoveWithTheComponentsSize)
+{
+    showPage(MainComponent::STATUS_INIT, 1, 0, 426, 176);
+    EXPECT_EQ(component->langCombo->getBounds(), juce::Rectangle<int>(20, 78, 386, 20));
+    EXPECT_EQ(component->okButton->getPosition(), juce::Point<int>(306, 136));
+    EXPECT_EQ(component->cancelButton->getPosition(), juce::Point<int>(196, 136));
+
+    showPage(MainComponent::STATUS_DISCONNECTED, 1, 0, 420, 171);
+    EXPECT_EQ(component->progressBar->getBounds(), juce::Rectangle<int>(20, 75, 380, 20));
+    EXPECT_EQ(component->cancelButton->getBounds(), juce::Rectangle<int>(300, 131, 100, 20));
+}
+
+TEST_F(MainComponentViewTest, WarningImageShowsOnlyOnTheErrorPages)
+{
+    for (int fileValid = 0; fileValid <= 1; ++fileValid)
+    {
+        for (int status = 0; status <= MainComponent::STATUS_FAILED; ++status)
+        {
+            showPage(status, fileValid, 0);
+            const bool warns = (status != 0 && fileValid == 0) || status == 1 || status == 5;
+            const auto image = snapshot(*component);
+            const auto yellow = boundsOfPixels(image, isYellow);
+            if (warns)
+            {
+                EXPECT_TRUE(warningSquare.contains(yellow)) << yellow.toString();
+            }
+            EXPECT_EQ(yellow.getHeight() > 40, warns) << "status " << status << ", file valid " << fileValid;
+        }
+    }
+}
+
+TEST_F(MainComponentViewTest, ChoosingALanguageRebuildsThePageTitleAndCaptionsInIt)
+{
+    juce::Component window;
+    window.addChildComponent(*component);
+    component->updateCtrl();
+    EXPECT_EQ(window.getName(), texts().getString(STR_TITLE));
+
+    const unsigned int japanese = 11;
+    component->langCombo->setSelectedId((int)japanese + 1, juce::sendNotificationSync);
+    EXPECT_EQ(texts().getLocale(), japanese);
+    EXPECT_EQ(window.getName(), texts().getString(STR_TITLE));
+    EXPECT_EQ(component->okButton->getButtonText(), texts().getString(STR_OK));
+    EXPECT_EQ(component->cancelButton->getButtonText(), texts().getString(STR_CANCEL));
+    EXPECT_EQ(juce::Font::getFallbackFontName(), texts().getFont(japanese));
+    EXPECT_EQ(component->glyphs.getGlyph(0).getCharacter(), texts().getString(STR_LANG_HEAD)[0]);
+
+    // The current language again: nothing to load, but the page is built anew.
+    component->glyphs.clear();
+    component->comboBoxChanged(component->langCombo);
+    EXPECT_GT(component->glyphs.getNumGlyphs(), 0);
+
+    // Another box is none of its business.
+    juce::ComboBox other;
+    component->glyphs.clear();
+    component->comboBoxChanged(&other);
+    EXPECT_EQ(component->glyphs.getNumGlyphs(), 0);
+    window.removeChildComponent(component.get());
+}
+
+TEST_F(MainComponentViewTest, IconsDrawInTheWarningSquare)
+{
+    auto drawn = [this](int iconType)
+    {
+        auto image = blankImage(420, 170);
+        juce::Graphics g(image);
+        component->drawIcon(g, iconType);
+        return boundsOfPixels(image, isPainted);
+    };
+    EXPECT_TRUE(drawn(0).isEmpty());
+    for (const int iconType : {2, 3, 4})
+    {
+        const auto bounds = drawn(iconType);
+        EXPECT_TRUE(warningSquare.expanded(3).contains(bounds)) << iconType << " " << bounds.toString();
+        EXPECT_GT(bounds.getWidth(), 60) << iconType;
+    }
+}
