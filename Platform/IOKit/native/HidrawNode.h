@@ -1,0 +1,61 @@
+// One open /dev/hidrawN: one report per read, one report per write (the report number first).
+// The descriptor stays open until the last holder lets go of the node, so a sender racing a
+// removal never writes into a descriptor number that has been reused for another file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace hidraw
+{
+
+class HidrawNode
+{
+public:
+    // Opens the node for reading and writing; on failure, nothing and the reason in `error`.
+    static std::shared_ptr<HidrawNode> open(const std::string& path, std::string& error);
+    ~HidrawNode();
+
+    HidrawNode(const HidrawNode&) = delete;
+    HidrawNode& operator=(const HidrawNode&) = delete;
+
+    enum class ReadStatus
+    {
+        report,    // one report of `length` bytes
+        nothing,   // no report waiting
+        stopped,   // stop() was called
+        gone       // the device has gone (unplugged, or the node failed)
+    };
+
+    struct ReadResult
+    {
+        ReadStatus status;
+        size_t length = 0;
+    };
+
+    // Waits until a report arrives, the device goes or stop() is called; a report longer than
+    // the buffer is cut to it, as the kernel does.
+    ReadResult waitAndRead(std::span<uint8_t> buffer);
+
+    // Writes one report, waiting at most `timeoutMs` for the device to take it. Returns 0, or
+    // the errno of the failure (ENODEV once the device has gone, ETIMEDOUT).
+    int write(std::span<const uint8_t> report, int timeoutMs);
+
+    // Ends waits: readers return stopped, and writers ENODEV when `gone`.
+    void stop();
+    void markGone();
+    bool isGone() const;
+
+private:
+    HidrawNode(int fd, int wakeFd);
+    ReadResult readNow(std::span<uint8_t> buffer);
+
+    const int fd;
+    const int wakeFd;
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+} // namespace hidraw

@@ -1,0 +1,53 @@
+// The hidraw nodes that udev knows: listed now, and announced as they come and go.
+#pragma once
+
+#include "SysfsProperties.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct udev;
+struct udev_monitor;
+
+namespace hidraw
+{
+
+struct NodeDescription
+{
+    std::string syspath;
+    std::string devnode; // "/dev/hidrawN"
+    NodeAttributes attributes;
+};
+
+// Every hidraw node present now, in udev's order.
+std::vector<NodeDescription> enumerateNodes();
+
+// Announcements of hidraw nodes added and removed, read without blocking from a descriptor
+// that polls readable while some are waiting.
+class NodeMonitor
+{
+public:
+    // Nothing when udev cannot be watched.
+    static std::unique_ptr<NodeMonitor> create();
+    ~NodeMonitor();
+
+    int fd() const;
+
+    struct Event
+    {
+        bool added = false;
+        NodeDescription node; // for a removal, only the syspath is known
+    };
+
+    // The next announcement, or nothing when none is waiting.
+    std::optional<Event> receive();
+
+private:
+    NodeMonitor(udev* context, udev_monitor* monitor);
+    udev* context;
+    udev_monitor* monitor;
+};
+
+} // namespace hidraw
