@@ -1,0 +1,340 @@
+// CFRunLoop: one per thread. Each mode has its own epoll set holding that mode's descriptors and
+// the run loop's wake-up event, so that running a mode waits on exactly its own sources.
+#include "Kinds.h"
+#include "Strings.h"
+#include "native/Epoll.h"
+
+#include <CoreFoundation/CFObject.h>
+#include <CoreFoundation/CFRunLoopLinux.h>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
+#include <unordered_map>
+
+const CFStringRef kCFRunLoopDefaultMode = CFSTR("kCFRunLoopDefaultMode");
+const CFStringRef kCFRunLoopCommonModes = CFSTR("kCFRunLoopCommonModes");
+
+namespace cf
+{
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint64_t kWakeTag = 0;
+
+// The mode a source or a run is filed under: the common modes are the default mode.
+std::string modeName(CFStringRef mode)
+{
+    if (mode == nullptr || CFEqual(mode, kCFRunLoopCommonModes))
+        return std::string(textOf(kCFRunLoopDefaultMode));
+    return std::string(textOf(mode));
+}
+
+// Milliseconds for epoll_wait until the deadline, rounded up so that it is never woken early.
+int millisecondsUntil(Clock::time_point deadline)
+{
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero())
+        return 0;
+    const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<long long>(milliseconds, 24LL * 3600 * 1000));
+}
+
+Clock::time_point deadlineAfter(CFTimeInterval seconds)
+{
+    constexpr double kLongest = 100.0 * 365 * 24 * 3600; // beyond this, "for ever"
+    const double bounded = seconds > 0 ? std::min(seconds, kLongest) : 0.0;
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bounded));
+}
+
+class RunLoop final : public Object
+{
+public:
+    static CFTypeID staticTypeID() { return kRunLoopType; }
+
+    explicit RunLoop(pid_t ownerThread) : Object(staticTypeID()), m_ownerThread(ownerThread) {}
+
+    CFRunLoopRunResult run(const std::string& name, CFTimeInterval seconds, bool returnAfterSourceHandled);
+    void stop()
+    {
+        m_stopRequested.store(true);
+        m_wake.signal();
+    }
+    void wakeUp() { m_wake.signal(); }
+
+    CFRunLoopFdSourceID addSource(int fd, const std::string& name, CFRunLoopFdCallBack callback, void* info);
+    void removeSource(CFRunLoopFdSourceID id);
+    void perform(const std::string& name, std::function<void()> work);
+    int pollDescriptor(const std::string& name)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return mode(name).epoll.fd();
+    }
+
+private:
+    struct Mode
+    {
+        os::EpollSet epoll;
+        std::deque<std::function<void()>> work;
+    };
+    struct Source
+    {
+        int fd;
+        std::string mode;
+        CFRunLoopFdCallBack callback;
+        void* info;
+    };
+
+    // Needs m_lock. Modes live as long as the run loop, so references to them stay valid.
+    Mode& mode(const std::string& name);
+    bool performPostedWork(Mode& mode);
+    bool waitAndDispatch(Mode& mode, int timeoutMs);
+    bool dispatch(CFRunLoopFdSourceID id, uint32_t events);
+    bool takeStopRequest() { return m_stopRequested.exchange(false); }
+    bool onOwnerThread() const { return gettid() == m_ownerThread; }
+
+    const pid_t m_ownerThread;
+    os::WakeEvent m_wake;
+    std::atomic<bool> m_stopRequested{false};
+    std::mutex m_lock;
+    std::condition_variable m_dispatchDone;
+    std::map<std::string, std::unique_ptr<Mode>> m_modes;
+    std::unordered_map<CFRunLoopFdSourceID, Source> m_sources;
+    std::vector<CFRunLoopFdSourceID> m_dispatching; // sources whose callbacks run now
+    CFRunLoopFdSourceID m_nextSource = 1;
+};
+
+RunLoop::Mode& RunLoop::mode(const std::string& name)
+{
+    auto& slot = m_modes[name];
+    if (!slot)
+    {
+        slot = std::make_unique<Mode>();
+        slot->epoll.add(m_wake.fd(), kWakeTag);
+    }
+    return *slot;
+}
+
+CFRunLoopRunResult RunLoop::run(const std::string& name, CFTimeInterval seconds,
+                                bool returnAfterSourceHandled)
+{
+    Mode* current;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        current = &mode(name);
+    }
+    const Clock::time_point deadline = deadlineAfter(seconds);
+    bool handled = false;
+    for (;;)
+    {
+        handled |= performPostedWork(*current);
+        if (takeStopRequest())
+            return kCFRunLoopRunStopped;
+        if (handled && returnAfterSourceHandled)
+            return kCFRunLoopRunHandledSource;
+        handled |= waitAndDispatch(*current, millisecondsUntil(deadline));
+        if (takeStopRequest())
+            return kCFRunLoopRunStopped;
+        if (handled && returnAfterSourceHandled)
+            return kCFRunLoopRunHandledSource;
+        if (Clock::now() >= deadline)
+        {
+            // Work posted while the sources ran is still served in this pass.
+            handled |= performPostedWork(*current);
+            return handled && returnAfterSourceHandled ? kCFRunLoopRunHandledSource : kCFRunLoopRunTimedOut;
+        }
+    }
+}
+
+bool RunLoop::performPostedWork(Mode& current)
+{
+    // Every post signals after queueing, so draining first never loses the wake-up of a later post.
+    m_wake.drain();
+    std::deque<std::function<void()>> work;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        work.swap(current.work);
+    }
+    for (auto& item : work)
+    {
+        try
+        {
+            item();
+        }
+        catch (...)
+        {
+            // A failing item must not take the run loop, or the C caller above it, down with it.
+        }
+    }
+    return !work.empty();
+}
+
+bool RunLoop::waitAndDispatch(Mode& current, int timeoutMs)
+{
+    epoll_event events[32];
+    const int count = current.epoll.wait(events, 32, timeoutMs);
+    bool handled = false;
+    for (int i = 0; i < count; ++i)
+    {
+        if (events[i].data.u64 == kWakeTag)
+            m_wake.drain();
+        else
+            handled |= dispatch(events[i].data.u64, events[i].events);
+    }
+    return handled;
+}
+
+bool RunLoop::dispatch(CFRunLoopFdSourceID id, uint32_t events)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    auto found = m_sources.find(id);
+    if (found == m_sources.end())
+        return false; // removed by an earlier callback of the same wait
+    const Source source = found->second;
+    m_dispatching.push_back(id);
+    lock.unlock();
+    source.callback(source.fd, events, source.info);
+    lock.lock();
+    m_dispatching.erase(std::find(m_dispatching.begin(), m_dispatching.end(), id));
+    lock.unlock();
+    m_dispatchDone.notify_all();
+    return true;
+}
+
+CFRunLoopFdSourceID RunLoop::addSource(int fd, const std::string& name, CFRunLoopFdCallBack callback,
+                                       void* info)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const CFRunLoopFdSourceID id = m_nextSource;
+    if (!mode(name).epoll.add(fd, id))
+        return 0;
+    ++m_nextSource;
+    m_sources.emplace(id, Source{fd, name, callback, info});
+    return id;
+}
+
+void RunLoop::removeSource(CFRunLoopFdSourceID id)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    auto found = m_sources.find(id);
+    if (found == m_sources.end())
+        return;
+    mode(found->second.mode).epoll.remove(found->second.fd);
+    m_sources.erase(found);
+    if (onOwnerThread())
+        return; // the owner may be inside this very callback
+    m_dispatchDone.wait(
+        lock,
+        [&] { return std::find(m_dispatching.begin(), m_dispatching.end(), id) == m_dispatching.end(); });
+}
+
+void RunLoop::perform(const std::string& name, std::function<void()> work)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        mode(name).work.push_back(std::move(work));
+    }
+    m_wake.signal();
+}
+
+RunLoop* mainRunLoop()
+{
+    // Lives as long as the process.
+    static RunLoop* const instance = new RunLoop(getpid());
+    return instance;
+}
+
+RunLoop* currentRunLoop()
+{
+    if (gettid() == getpid())
+        return mainRunLoop();
+    // Other threads own theirs: it is released when the thread ends.
+    thread_local Owned<CFTypeRef> owned(toRef(new RunLoop(gettid())));
+    return static_cast<RunLoop*>(fromRef(owned.get()));
+}
+
+} // namespace
+} // namespace cf
+
+using cf::RunLoop;
+
+CFTypeID CFRunLoopGetTypeID(void)
+{
+    return cf::kRunLoopType;
+}
+
+CFRunLoopRef CFRunLoopGetCurrent(void)
+{
+    return cf::toRef<CFRunLoopRef>(cf::currentRunLoop());
+}
+
+CFRunLoopRef CFRunLoopGetMain(void)
+{
+    return cf::toRef<CFRunLoopRef>(cf::mainRunLoop());
+}
+
+CFRunLoopRunResult CFRunLoopRunInMode(CFStringRef mode, CFTimeInterval seconds,
+                                      Boolean returnAfterSourceHandled)
+{
+    return cf::currentRunLoop()->run(cf::modeName(mode), seconds, returnAfterSourceHandled);
+}
+
+void CFRunLoopRun(void)
+{
+    while (CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0e10, false) != kCFRunLoopRunStopped)
+    {
+    }
+}
+
+void CFRunLoopStop(CFRunLoopRef runLoop)
+{
+    if (RunLoop* object = cf::as<RunLoop>(runLoop))
+        object->stop();
+}
+
+void CFRunLoopWakeUp(CFRunLoopRef runLoop)
+{
+    if (RunLoop* object = cf::as<RunLoop>(runLoop))
+        object->wakeUp();
+}
+
+CFRunLoopFdSourceID CFRunLoopAddFdSource(CFRunLoopRef runLoop, int fd, CFStringRef mode,
+                                         CFRunLoopFdCallBack callback, void* info)
+{
+    RunLoop* object = cf::as<RunLoop>(runLoop);
+    if (object == nullptr || fd < 0 || callback == nullptr)
+        return 0;
+    return object->addSource(fd, cf::modeName(mode), callback, info);
+}
+
+void CFRunLoopRemoveFdSource(CFRunLoopRef runLoop, CFRunLoopFdSourceID source)
+{
+    if (RunLoop* object = cf::as<RunLoop>(runLoop))
+        object->removeSource(source);
+}
+
+void CFRunLoopPerform(CFRunLoopRef runLoop, CFStringRef mode, std::function<void()> work)
+{
+    RunLoop* object = cf::as<RunLoop>(runLoop);
+    if (object != nullptr && work)
+        object->perform(cf::modeName(mode), std::move(work));
+}
+
+void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*function)(void* info),
+                              void* info)
+{
+    if (function != nullptr)
+        CFRunLoopPerform(runLoop, mode, [function, info] { function(info); });
+}
+
+int CFRunLoopGetPollDescriptor(CFRunLoopRef runLoop)
+{
+    RunLoop* object = cf::as<RunLoop>(runLoop);
+    return object != nullptr ? object->pollDescriptor(cf::modeName(kCFRunLoopDefaultMode)) : -1;
+}

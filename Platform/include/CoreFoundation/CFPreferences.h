@@ -1,0 +1,26 @@
+// Per-application preferences, kept as XML property lists in the user's configuration folder
+// ($XDG_CONFIG_HOME, else ~/.config), one file "<application id>.plist" per application.
+#pragma once
+
+#include <CoreFoundation/CFPropertyList.h>
+#include <CoreFoundation/CFString.h>
+
+CF_EXTERN_C_BEGIN
+
+// The running program's own application id: its executable's name.
+extern const CFStringRef kCFPreferencesCurrentApplication;
+
+// A new reference to the key's value, or NULL when there is none; the caller owns it.
+// "AppleLanguages" of the current application, when none is stored, is the array of preferred
+// languages from LANGUAGE, LC_ALL, LC_MESSAGES and LANG ("de-DE", "zh-Hans-CN", ...).
+CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
+
+// Sets the key's value (NULL removes it), in memory until the next synchronize. A value that is
+// not a property list is refused.
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
+
+// Writes the changes made since the last synchronize, merged into what the file holds now,
+// atomically, then rereads the file. False when the write fails; the changes are then kept.
+Boolean CFPreferencesAppSynchronize(CFStringRef applicationID);
+
+CF_EXTERN_C_END

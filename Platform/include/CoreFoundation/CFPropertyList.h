@@ -1,0 +1,28 @@
+// XML property lists: dictionaries, arrays, strings, numbers, Booleans and data.
+#pragma once
+
+#include <CoreFoundation/CFData.h>
+#include <CoreFoundation/CFString.h>
+
+CF_EXTERN_C_BEGIN
+
+typedef CFTypeRef CFPropertyListRef;
+
+typedef enum
+{
+    kCFPropertyListImmutable = 0,
+    kCFPropertyListMutableContainers = 1,
+    kCFPropertyListMutableContainersAndLeaves = 2
+} CFPropertyListMutabilityOptions;
+
+// Reads an XML property list. Containers are immutable unless the options ask for mutable ones.
+// NULL for a malformed document, with a reason in *errorString (owned by the caller) when it is
+// not NULL. The caller owns the result.
+CFPropertyListRef CFPropertyListCreateFromXMLData(CFAllocatorRef allocator, CFDataRef xmlData,
+                                                  CFOptionFlags options, CFStringRef* errorString);
+
+// Writes the property list as an XML document, or NULL when it holds something a property list
+// cannot (dictionary keys must be strings). The caller owns the result.
+CFDataRef CFPropertyListCreateXMLData(CFAllocatorRef allocator, CFPropertyListRef propertyList);
+
+CF_EXTERN_C_END
