@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -38,18 +37,18 @@ int pollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
 
 } // namespace
 
-std::shared_ptr<HidrawNode> HidrawNode::open(const std::string& path, std::string& error)
+std::shared_ptr<HidrawNode> HidrawNode::open(const std::string& path, int& error)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
     {
-        error = std::strerror(errno);
+        error = errno;
         return nullptr;
     }
     const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd < 0)
     {
-        error = std::strerror(errno);
+        error = errno;
         ::close(fd);
         return nullptr;
     }

@@ -14,8 +14,8 @@ namespace hidraw
 class HidrawNode
 {
 public:
-    // Opens the node for reading and writing; on failure, nothing and the reason in `error`.
-    static std::shared_ptr<HidrawNode> open(const std::string& path, std::string& error);
+    // Opens the node for reading and writing; on failure, nothing and the errno in `error`.
+    static std::shared_ptr<HidrawNode> open(const std::string& path, int& error);
     ~HidrawNode();
 
     HidrawNode(const HidrawNode&) = delete;

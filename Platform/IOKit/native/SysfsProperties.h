@@ -28,6 +28,8 @@ struct NodeAttributes
     std::string manufacturer{}, product{}, serial{};
     std::string busnum{};  // decimal
     std::string devpath{}; // the hub ports from the root, e.g. "2.4.1"
+
+    bool operator==(const NodeAttributes&) const = default;
 };
 
 struct DeviceProperties

@@ -19,6 +19,8 @@ struct NodeDescription
     std::string syspath;
     std::string devnode; // "/dev/hidrawN"
     NodeAttributes attributes;
+
+    bool operator==(const NodeDescription&) const = default;
 };
 
 // Every hidraw node present now, in udev's order.

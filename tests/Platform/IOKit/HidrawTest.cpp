@@ -3,6 +3,7 @@
 
 #include "HidTestbed.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <thread>
@@ -22,9 +23,9 @@ std::vector<uint8_t> numberedReport(uint8_t number, size_t size = 64)
 
 std::shared_ptr<HidrawNode> openNode(const std::string& path)
 {
-    std::string error;
+    int error = 0;
     auto node = HidrawNode::open(path, error);
-    EXPECT_NE(node, nullptr) << error;
+    EXPECT_NE(node, nullptr) << std::strerror(error);
     return node;
 }
 
@@ -151,7 +152,7 @@ TEST(Hidraw, StopEndsAWaitAndABlockedWrite)
 TEST(Hidraw, NodeThatCannotBeOpenedGivesTheReason)
 {
     hidtest::HidTestbed bed;
-    std::string error;
+    int error = 0;
     EXPECT_EQ(HidrawNode::open("/dev/hidraw9", error), nullptr);
-    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_EQ(error, ENOENT);
 }

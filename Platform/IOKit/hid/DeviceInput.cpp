@@ -1,0 +1,205 @@
+#include "DeviceInput.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace iohid
+{
+namespace
+{
+
+uint64_t monotonicNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000000u + uint64_t(now.tv_nsec);
+}
+
+bool isInput(const hidraw::ParsedElement& element)
+{
+    return element.type >= hidraw::kElementInputMisc && element.type <= hidraw::kElementInputScanCodes;
+}
+
+size_t lengthOf(const hidraw::ParsedElement& element)
+{
+    if (element.isCollection())
+        return 0;
+    return element.isArray ? 1 : (size_t(element.bitLength()) + 7) / 8;
+}
+
+// Reads as large as the largest input report, so that one read takes exactly one report.
+size_t readSizeFor(const hidraw::ParsedDescriptor& descriptor)
+{
+    return descriptor.maxInputReportSize > 0 ? descriptor.maxInputReportSize : 64;
+}
+
+} // namespace
+
+DeviceInput::DeviceInput(const hidraw::ParsedDescriptor& descriptor, Listener& listener)
+    : elements(descriptor.elements), numberedReports(descriptor.numberedReports),
+      readSize(readSizeFor(descriptor)), listener(listener), states(descriptor.elements.size()),
+      reportSlots(kReportBacklog * readSize), reportLengths(kReportBacklog, 0)
+{
+    for (size_t i = 0; i < elements.size(); ++i)
+    {
+        states[i].bytes.resize(lengthOf(elements[i]));
+        if (isInput(elements[i]))
+            inputElements.push_back(i);
+    }
+    scratch.resize(maxValueLength());
+}
+
+DeviceInput::~DeviceInput()
+{
+    stop();
+}
+
+void DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
+{
+    stop();
+    node = std::move(opened);
+    reader = std::thread([this, reading = node] { run(reading); });
+}
+
+void DeviceInput::stop()
+{
+    if (node)
+        node->stop();
+    if (reader.joinable())
+        reader.join();
+    node.reset();
+}
+
+void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
+{
+    std::vector<uint8_t> buffer(readSize);
+    for (;;)
+    {
+        const auto result = reading->waitAndRead(buffer);
+        if (result.status == hidraw::HidrawNode::ReadStatus::stopped)
+            return;
+        if (result.status == hidraw::HidrawNode::ReadStatus::gone)
+        {
+            listener.nodeGone();
+            return;
+        }
+        handleReport(std::span<const uint8_t>(buffer.data(), result.length), monotonicNanoseconds());
+    }
+}
+
+void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)
+{
+    if (!numberedReports || !report.empty())
+    {
+        const uint32_t reportId = numberedReports ? report[0] : 0;
+        const auto data = numberedReports ? report.subspan(1) : report;
+        std::lock_guard<std::mutex> guard(valuesLock);
+        for (size_t index : inputElements)
+            if (elements[index].reportId == reportId)
+                updateElement(index, data, timestamp);
+    }
+    if (keeping.load())
+    {
+        keepReport(report);
+        listener.reportWaiting();
+    }
+}
+
+void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp)
+{
+    const hidraw::ParsedElement& element = elements[index];
+    ElementState& state = states[index];
+    const int32_t integer = hidraw::elementIntegerValue(element, data);
+    const std::span<uint8_t> bytes(scratch.data(), state.bytes.size());
+    if (element.isArray)
+        bytes[0] = uint8_t(integer);
+    else
+        hidraw::copyElementBits(element, data, bytes);
+
+    const bool changed = integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
+    // A relative control reports movement: the same non-zero movement twice is two movements.
+    const bool moved = (element.flags & hidraw::kFlagRelative) && integer != 0;
+    if (!changed && !moved)
+        return;
+    state.value = Value{integer, timestamp, state.value.generation + 1};
+    std::copy(bytes.begin(), bytes.end(), state.bytes.begin());
+    for (QueueBuffer* queue : queues)
+        queue->push(index, integer, timestamp, bytes);
+}
+
+void DeviceInput::keepReport(std::span<const uint8_t> report)
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    if (reportCount == kReportBacklog)
+        return; // as the kernel does: the newest report gives way
+    const size_t slot = (reportHead + reportCount) % kReportBacklog;
+    reportLengths[slot] = report.size();
+    std::copy(report.begin(), report.end(), reportSlots.begin() + std::ptrdiff_t(slot * readSize));
+    ++reportCount;
+}
+
+void DeviceInput::keepReports(bool keep)
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    keeping.store(keep);
+    if (!keep)
+        reportCount = 0;
+}
+
+bool DeviceInput::takeReport(std::span<uint8_t> into, size_t& length, uint8_t& firstByte)
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    if (reportCount == 0)
+        return false;
+    const auto report = reportSlots.begin() + std::ptrdiff_t(reportHead * readSize);
+    length = reportLengths[reportHead];
+    firstByte = length > 0 ? report[0] : 0;
+    std::copy_n(report, std::min(length, into.size()), into.begin());
+    reportHead = (reportHead + 1) % kReportBacklog;
+    --reportCount;
+    return true;
+}
+
+DeviceInput::Value DeviceInput::value(size_t element) const
+{
+    std::lock_guard<std::mutex> guard(valuesLock);
+    return element < states.size() ? states[element].value : Value{};
+}
+
+DeviceInput::Value DeviceInput::value(size_t element, std::vector<uint8_t>& bytes) const
+{
+    std::lock_guard<std::mutex> guard(valuesLock);
+    if (element >= states.size())
+        return Value{};
+    bytes = states[element].bytes;
+    return states[element].value;
+}
+
+size_t DeviceInput::valueLength(size_t element) const
+{
+    return element < states.size() ? states[element].bytes.size() : 0;
+}
+
+size_t DeviceInput::maxValueLength() const
+{
+    size_t longest = 1;
+    for (const ElementState& state : states)
+        longest = std::max(longest, state.bytes.size());
+    return longest;
+}
+
+void DeviceInput::attach(QueueBuffer* queue)
+{
+    std::lock_guard<std::mutex> guard(valuesLock);
+    if (std::find(queues.begin(), queues.end(), queue) == queues.end())
+        queues.push_back(queue);
+}
+
+void DeviceInput::detach(QueueBuffer* queue)
+{
+    std::lock_guard<std::mutex> guard(valuesLock);
+    queues.erase(std::remove(queues.begin(), queues.end(), queue), queues.end());
+}
+
+} // namespace iohid

@@ -1,0 +1,456 @@
+#include "CFValues.h"
+#include "HidObjects.h"
+#include "PropertyDictionary.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+namespace iohid
+{
+namespace
+{
+
+// As long as the kernel gives a USB device to take an interrupt transfer.
+constexpr int kSendTimeoutMs = 5000;
+
+// Each node that cannot be opened is named once, however often it is tried.
+void reportOpenFailure(const hidraw::NodeDescription& node, const hidraw::DeviceProperties& properties, int error)
+{
+    static std::mutex lock;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!reported.insert(node.devnode).second)
+        return;
+    std::fprintf(stderr, "Cannot open HID device %s (vendor 0x%04x, product 0x%04x): %s\n", node.devnode.c_str(),
+                 properties.vendorId.value_or(0), properties.productId.value_or(0), std::strerror(error));
+}
+
+IOReturn openError(int error)
+{
+    switch (error)
+    {
+    case EACCES:
+    case EPERM:
+        return kIOReturnNotPermitted;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return kIOReturnNotAttached;
+    default:
+        return kIOReturnError;
+    }
+}
+
+bool hasUsagePair(CFDictionaryRef matching, CFTypeRef& page, CFTypeRef& usage)
+{
+    page = CFDictionaryGetValue(matching, CFSTR(kIOHIDDeviceUsagePageKey));
+    usage = CFDictionaryGetValue(matching, CFSTR(kIOHIDDeviceUsageKey));
+    return page != nullptr || usage != nullptr;
+}
+
+Device* deviceOf(IOHIDDeviceRef ref)
+{
+    return cf::as<Device>(ref);
+}
+
+} // namespace
+
+CFTypeID Device::staticTypeID()
+{
+    static const CFTypeID id = cf::registerType("IOHIDDevice");
+    return id;
+}
+
+Device* Device::create(const hidraw::NodeDescription& node)
+{
+    auto* device = new Device(node);
+    device->createElements();
+    return device;
+}
+
+Device::Device(const hidraw::NodeDescription& node)
+    : cf::Object(staticTypeID()), node(node), nativeProperties(hidraw::mapDeviceProperties(node.attributes)),
+      properties(makePropertyDictionary(nativeProperties)), handedValues(nativeProperties.descriptor.elements.size()),
+      handedGenerations(nativeProperties.descriptor.elements.size(), 0), inputSide(nativeProperties.descriptor, *this),
+      runLoops(&Device::deliver, this)
+{
+}
+
+Device::~Device()
+{
+    runLoops.removeAll();
+    inputSide.stop();
+    handedValues.clear();
+    for (Element* element : elementList)
+    {
+        element->deviceGone();
+        element->release();
+    }
+}
+
+void Device::createElements()
+{
+    const auto& parsed = nativeProperties.descriptor.elements;
+    for (size_t i = 0; i < parsed.size(); ++i)
+        elementList.push_back(new Element(this, parsed[i], i));
+    for (Element* element : elementList)
+    {
+        if (element->parsed.parent < 0)
+            continue;
+        Element* parent = elementList[size_t(element->parsed.parent)];
+        if (parent->children == nullptr)
+            parent->children = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+        CFArrayAppendValue(parent->children, element);
+    }
+}
+
+bool Device::conformsTo(uint32_t usagePage, uint32_t usage) const
+{
+    for (const hidraw::UsagePair& pair : nativeProperties.descriptor.applicationUsages)
+        if (pair.usagePage == usagePage && pair.usage == usage)
+            return true;
+    return false;
+}
+
+CFTypeRef Device::property(CFStringRef key) const
+{
+    std::lock_guard<std::mutex> guard(propertiesLock);
+    return properties && key != nullptr ? CFDictionaryGetValue(properties.get(), key) : nullptr;
+}
+
+bool Device::setProperty(CFStringRef key, CFTypeRef value)
+{
+    std::lock_guard<std::mutex> guard(propertiesLock);
+    if (!properties || key == nullptr)
+        return false;
+    if (value != nullptr)
+        CFDictionarySetValue(properties.get(), key, value);
+    else
+        CFDictionaryRemoveValue(properties.get(), key);
+    return true;
+}
+
+// Every key must hold the same value, except the device usage keys, which match any of the
+// device's usage pairs.
+bool Device::matches(CFDictionaryRef matching) const
+{
+    if (matching == nullptr)
+        return true;
+    for (const DictionaryEntry& entry : entriesOf(matching))
+    {
+        const auto key = static_cast<CFStringRef>(entry.key);
+        if (CFEqual(key, CFSTR(kIOHIDDeviceUsagePageKey)) || CFEqual(key, CFSTR(kIOHIDDeviceUsageKey)))
+            continue;
+        if (!sameValue(property(key), entry.value))
+            return false;
+    }
+    CFTypeRef page = nullptr, usage = nullptr;
+    if (!hasUsagePair(matching, page, usage))
+        return true;
+    for (const hidraw::UsagePair& pair : nativeProperties.descriptor.applicationUsages)
+    {
+        const auto pairPage = makeNumber(pair.usagePage);
+        const auto pairUsage = makeNumber(pair.usage);
+        if ((page == nullptr || sameValue(pairPage.get(), page)) && (usage == nullptr || sameValue(pairUsage.get(), usage)))
+            return true;
+    }
+    return false;
+}
+
+IOReturn Device::open()
+{
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    if (removed.load())
+        return kIOReturnNotAttached;
+    if (openCount > 0)
+    {
+        ++openCount;
+        return kIOReturnSuccess;
+    }
+    int error = 0;
+    auto opened = hidraw::HidrawNode::open(node.devnode, error);
+    if (!opened)
+    {
+        reportOpenFailure(node, nativeProperties, error);
+        return openError(error);
+    }
+    {
+        std::lock_guard<std::mutex> nodeGuard(nodeLock);
+        openedNode = opened;
+    }
+    openCount = 1;
+    inputSide.start(std::move(opened));
+    return kIOReturnSuccess;
+}
+
+IOReturn Device::close()
+{
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    if (openCount == 0)
+        return kIOReturnNotOpen;
+    if (--openCount > 0)
+        return kIOReturnSuccess;
+    {
+        std::lock_guard<std::mutex> nodeGuard(nodeLock);
+        openedNode.reset();
+    }
+    inputSide.stop();
+    return kIOReturnSuccess;
+}
+
+void Device::markRemoved()
+{
+    if (removed.exchange(true))
+        return;
+    std::shared_ptr<hidraw::HidrawNode> current;
+    {
+        std::lock_guard<std::mutex> guard(nodeLock);
+        current = openedNode;
+    }
+    if (current)
+        current->markGone();
+    removalDue.store(true);
+    runLoops.signal();
+}
+
+void Device::nodeGone()
+{
+    markRemoved();
+}
+
+void Device::reportWaiting()
+{
+    runLoops.signal();
+}
+
+void Device::setRemovalCallback(IOHIDCallback callback, void* context)
+{
+    std::lock_guard<std::mutex> guard(callbackLock);
+    removalCallback = callback;
+    removalContext = context;
+}
+
+void Device::setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCallback callback, void* context)
+{
+    std::lock_guard<std::mutex> guard(callbackLock);
+    reportCallback = callback;
+    reportBuffer = buffer;
+    reportBufferSize = buffer != nullptr ? std::max<CFIndex>(size, 0) : 0;
+    reportContext = context;
+    inputSide.keepReports(callback != nullptr);
+}
+
+void Device::deliver(void* info)
+{
+    auto* device = static_cast<Device*>(info);
+    DestructionWatch::Scope scope(device->destructionWatch);
+    if (device->deliverReports(scope))
+        device->deliverRemoval(); // last: its callback may free the device
+}
+
+bool Device::deliverReports(DestructionWatch::Scope& scope)
+{
+    for (;;)
+    {
+        IOHIDReportCallback callback;
+        uint8_t* buffer;
+        CFIndex size;
+        void* context;
+        {
+            std::lock_guard<std::mutex> guard(callbackLock);
+            callback = reportCallback;
+            buffer = reportBuffer;
+            size = reportBufferSize;
+            context = reportContext;
+        }
+        size_t length = 0;
+        uint8_t firstByte = 0;
+        if (callback == nullptr || !inputSide.takeReport(std::span<uint8_t>(buffer, size_t(size)), length, firstByte))
+            return true;
+        const uint32_t reportId = nativeProperties.descriptor.numberedReports ? firstByte : 0;
+        callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, reportId, buffer, CFIndex(length));
+        if (!scope.objectAlive())
+            return false;
+    }
+}
+
+void Device::deliverRemoval()
+{
+    if (!removalDue.exchange(false))
+        return;
+    IOHIDCallback callback;
+    void* context;
+    {
+        std::lock_guard<std::mutex> guard(callbackLock);
+        callback = removalCallback;
+        context = removalContext;
+    }
+    if (callback != nullptr)
+        callback(context, kIOReturnSuccess, this);
+}
+
+std::shared_ptr<hidraw::HidrawNode> Device::openNode()
+{
+    std::lock_guard<std::mutex> guard(nodeLock);
+    return openedNode;
+}
+
+// Writes the report number first, as hidraw wants it; a numbered report already starts with it.
+IOReturn Device::sendReport(IOHIDReportType type, CFIndex reportId, const uint8_t* report, CFIndex length)
+{
+    if (removed.load())
+        return kIOReturnNotAttached;
+    if (type != kIOHIDReportTypeOutput)
+        return kIOReturnUnsupported;
+    if (length < 0 || (report == nullptr && length > 0) || reportId < 0 || reportId > 0xFF)
+        return kIOReturnBadArgument;
+    const auto current = openNode();
+    if (!current)
+        return kIOReturnNotOpen;
+
+    const bool startsWithId = reportId != 0 && length > 0 && report[0] == reportId;
+    const size_t total = size_t(length) + (startsWithId ? 0 : 1);
+    std::array<uint8_t, 1024> small;
+    std::vector<uint8_t> large(total > small.size() ? total : 0);
+    uint8_t* bytes = large.empty() ? small.data() : large.data();
+    if (!startsWithId)
+        bytes[0] = uint8_t(reportId);
+    if (length > 0)
+        std::memcpy(bytes + (startsWithId ? 0 : 1), report, size_t(length));
+
+    switch (current->write(std::span<const uint8_t>(bytes, total), kSendTimeoutMs))
+    {
+    case 0:
+        return kIOReturnSuccess;
+    case ENODEV:
+        return current->isGone() ? kIOReturnNotAttached : kIOReturnNotOpen;
+    case ETIMEDOUT:
+        return kIOReturnTimeout;
+    default:
+        return kIOReturnIOError;
+    }
+}
+
+IOReturn Device::currentValue(Element* element, IOHIDValueRef* value)
+{
+    if (element == nullptr || value == nullptr || element->device() != this || element->parsed.isCollection())
+        return kIOReturnBadArgument;
+    const size_t index = element->index;
+    std::lock_guard<std::mutex> guard(handedValuesLock);
+    if (!handedValues[index] || inputSide.value(index).generation != handedGenerations[index])
+    {
+        std::vector<uint8_t> bytes;
+        const DeviceInput::Value latest = inputSide.value(index, bytes);
+        handedValues[index].reset(
+            cf::toRef<IOHIDValueRef>(new Value(element, latest.timestamp, latest.integer, std::move(bytes))));
+        handedGenerations[index] = latest.generation;
+    }
+    *value = handedValues[index].get();
+    return kIOReturnSuccess;
+}
+
+} // namespace iohid
+
+using namespace iohid;
+
+extern "C" {
+
+CFTypeID IOHIDDeviceGetTypeID(void)
+{
+    return Device::staticTypeID();
+}
+
+IOHIDDeviceRef IOHIDDeviceCreate(CFAllocatorRef, io_service_t service)
+{
+    return cf::toRef<IOHIDDeviceRef>(deviceForService(service));
+}
+
+IOReturn IOHIDDeviceOpen(IOHIDDeviceRef ref, IOOptionBits)
+{
+    Device* device = deviceOf(ref);
+    return device != nullptr ? device->open() : kIOReturnBadArgument;
+}
+
+IOReturn IOHIDDeviceClose(IOHIDDeviceRef ref, IOOptionBits)
+{
+    Device* device = deviceOf(ref);
+    return device != nullptr ? device->close() : kIOReturnBadArgument;
+}
+
+Boolean IOHIDDeviceConformsTo(IOHIDDeviceRef ref, uint32_t usagePage, uint32_t usage)
+{
+    const Device* device = deviceOf(ref);
+    return device != nullptr && device->conformsTo(usagePage, usage);
+}
+
+CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef ref, CFStringRef key)
+{
+    const Device* device = deviceOf(ref);
+    return device != nullptr ? device->property(key) : nullptr;
+}
+
+Boolean IOHIDDeviceSetProperty(IOHIDDeviceRef ref, CFStringRef key, CFTypeRef property)
+{
+    Device* device = deviceOf(ref);
+    return device != nullptr && device->setProperty(key, property);
+}
+
+CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef ref, CFDictionaryRef matching, IOOptionBits)
+{
+    const Device* device = deviceOf(ref);
+    if (device == nullptr)
+        return nullptr;
+    CFMutableArrayRef found = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+    for (Element* element : device->elements())
+        if (matching == nullptr || element->matches(matching))
+            CFArrayAppendValue(found, element);
+    if (CFArrayGetCount(found) == 0)
+    {
+        CFRelease(found);
+        return nullptr;
+    }
+    return found;
+}
+
+void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    if (Device* device = deviceOf(ref))
+        device->schedule(runLoop, runLoopMode);
+}
+
+void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    if (Device* device = deviceOf(ref))
+        device->unschedule(runLoop, runLoopMode);
+}
+
+void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef ref, IOHIDCallback callback, void* context)
+{
+    if (Device* device = deviceOf(ref))
+        device->setRemovalCallback(callback, context);
+}
+
+void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef ref, uint8_t* report, CFIndex reportLength,
+                                            IOHIDReportCallback callback, void* context)
+{
+    if (Device* device = deviceOf(ref))
+        device->setInputReportCallback(report, reportLength, callback, context);
+}
+
+IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef ref, IOHIDReportType reportType, CFIndex reportID,
+                              const uint8_t* report, CFIndex reportLength)
+{
+    Device* device = deviceOf(ref);
+    return device != nullptr ? device->sendReport(reportType, reportID, report, reportLength) : kIOReturnBadArgument;
+}
+
+IOReturn IOHIDDeviceGetValue(IOHIDDeviceRef ref, IOHIDElementRef element, IOHIDValueRef* pValue)
+{
+    Device* device = deviceOf(ref);
+    return device != nullptr ? device->currentValue(cf::as<Element>(element), pValue) : kIOReturnBadArgument;
+}
+
+} // extern "C"

@@ -1,0 +1,387 @@
+#include "CFValues.h"
+#include "HidObjects.h"
+
+#include <algorithm>
+
+namespace iohid
+{
+namespace
+{
+
+class Manager final : public cf::Object
+{
+public:
+    static CFTypeID staticTypeID()
+    {
+        static const CFTypeID id = cf::registerType("IOHIDManager");
+        return id;
+    }
+
+    Manager()
+        : cf::Object(staticTypeID()), monitor(hidraw::NodeMonitor::create()),
+          runLoops(&Manager::deliver, this, monitor ? monitor->fd() : -1)
+    {
+    }
+
+    void setCriteria(std::vector<cf::Owned<CFDictionaryRef>> dictionaries);
+    IOReturn open();
+    IOReturn close();
+    CFSetRef copyDevices();
+    void setMatchingCallback(IOHIDDeviceCallback callback, void* context);
+    void setRemovalCallback(IOHIDDeviceCallback callback, void* context);
+    void schedule(CFRunLoopRef runLoop, CFStringRef mode);
+    void unschedule(CFRunLoopRef runLoop, CFStringRef mode) { runLoops.remove(runLoop, mode); }
+
+private:
+    struct Known
+    {
+        Device* device; // held in the directory
+        bool matched = false;
+        bool opened = false;
+    };
+
+    struct Event
+    {
+        bool arrived;
+        Device* device; // retained
+    };
+
+    ~Manager() override;
+    bool fits(const Device& device) const;
+    void watch();
+    void takeAnnouncements();
+    void add(const hidraw::NodeDescription& node);
+    void removeNode(const std::string& syspath);
+    void updateMatch(Known& known);
+    void queue(bool arrived, Device* device);
+    void announcePresent();
+    static void deliver(void* manager);
+
+    std::mutex lock;
+    std::vector<cf::Owned<CFDictionaryRef>> criteria; // empty: every device
+    bool watching = false;
+    bool opened = false;
+    std::vector<Known> known;
+    std::deque<Event> pending;
+    IOHIDDeviceCallback matchingCallback = nullptr;
+    void* matchingContext = nullptr;
+    IOHIDDeviceCallback removalCallback = nullptr;
+    void* removalContext = nullptr;
+
+    std::unique_ptr<hidraw::NodeMonitor> monitor;
+    DestructionWatch destructionWatch;
+    RunLoopSchedule runLoops;
+};
+
+Manager::~Manager()
+{
+    runLoops.removeAll();
+    close();
+    for (const Known& entry : known)
+        DeviceDirectory::instance().letGo(entry.device);
+    for (const Event& event : pending)
+        event.device->release();
+}
+
+bool Manager::fits(const Device& device) const
+{
+    if (criteria.empty())
+        return true;
+    return std::any_of(criteria.begin(), criteria.end(),
+                       [&](const cf::Owned<CFDictionaryRef>& dictionary) { return device.matches(dictionary.get()); });
+}
+
+// Listens before listing, so that no arrival falls between the two.
+void Manager::watch()
+{
+    if (watching)
+        return;
+    watching = true;
+    const auto nodes = hidraw::enumerateNodes();
+    DeviceDirectory::instance().markAbsentRemoved(nodes);
+    for (const auto& node : nodes)
+        add(node);
+}
+
+void Manager::takeAnnouncements()
+{
+    while (monitor)
+    {
+        const auto event = monitor->receive();
+        if (!event)
+            return;
+        if (!watching)
+            continue;
+        if (event->added)
+            add(event->node);
+        else
+            removeNode(event->node.syspath);
+    }
+}
+
+void Manager::add(const hidraw::NodeDescription& node)
+{
+    const bool present = std::any_of(known.begin(), known.end(), [&](const Known& entry) {
+        return entry.device->syspath() == node.syspath && !entry.device->isRemoved();
+    });
+    if (present)
+        return;
+    known.push_back(Known{DeviceDirectory::instance().acquire(node)});
+    updateMatch(known.back());
+}
+
+void Manager::removeNode(const std::string& syspath)
+{
+    for (auto entry = known.begin(); entry != known.end(); ++entry)
+    {
+        if (entry->device->syspath() != syspath)
+            continue;
+        entry->device->markRemoved();
+        if (entry->opened)
+            entry->device->close();
+        if (entry->matched)
+            queue(false, entry->device);
+        Device* device = entry->device;
+        known.erase(entry);
+        DeviceDirectory::instance().letGo(device);
+        return;
+    }
+}
+
+void Manager::updateMatch(Known& entry)
+{
+    const bool fitting = fits(*entry.device) && !entry.device->isRemoved();
+    if (fitting && !entry.matched)
+    {
+        entry.matched = true;
+        if (opened)
+            entry.opened = entry.device->open() == kIOReturnSuccess;
+        queue(true, entry.device);
+    }
+    else if (!fitting && entry.matched)
+    {
+        entry.matched = false;
+        if (entry.opened)
+            entry.device->close();
+        entry.opened = false;
+    }
+}
+
+// Events wait for the run loop; before the manager is scheduled nobody is told of them.
+void Manager::queue(bool arrived, Device* device)
+{
+    if (!runLoops.isScheduled() || (arrived && matchingCallback == nullptr))
+        return;
+    device->retain();
+    pending.push_back(Event{arrived, device});
+    runLoops.signal();
+}
+
+void Manager::announcePresent()
+{
+    for (const Known& entry : known)
+        if (entry.matched)
+            queue(true, entry.device);
+}
+
+void Manager::setCriteria(std::vector<cf::Owned<CFDictionaryRef>> dictionaries)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    criteria = std::move(dictionaries);
+    watch();
+    takeAnnouncements();
+    for (Known& entry : known)
+        updateMatch(entry);
+}
+
+IOReturn Manager::open()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    watch();
+    takeAnnouncements();
+    opened = true;
+    for (Known& entry : known)
+        if (entry.matched && !entry.opened)
+            entry.opened = entry.device->open() == kIOReturnSuccess;
+    return kIOReturnSuccess;
+}
+
+IOReturn Manager::close()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (!opened)
+        return kIOReturnNotOpen;
+    opened = false;
+    for (Known& entry : known)
+    {
+        if (entry.opened)
+            entry.device->close();
+        entry.opened = false;
+    }
+    return kIOReturnSuccess;
+}
+
+CFSetRef Manager::copyDevices()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (!watching)
+        return nullptr;
+    takeAnnouncements();
+    CFMutableSetRef devices = CFSetCreateMutable(kCFAllocatorDefault, 0, &kCFTypeSetCallBacks);
+    for (const Known& entry : known)
+        if (entry.matched)
+            CFSetAddValue(devices, entry.device);
+    return devices;
+}
+
+void Manager::setMatchingCallback(IOHIDDeviceCallback callback, void* context)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    matchingCallback = callback;
+    matchingContext = context;
+    if (callback != nullptr && runLoops.isScheduled())
+        announcePresent();
+}
+
+void Manager::setRemovalCallback(IOHIDDeviceCallback callback, void* context)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    removalCallback = callback;
+    removalContext = context;
+}
+
+void Manager::schedule(CFRunLoopRef runLoop, CFStringRef mode)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    const bool first = !runLoops.isScheduled();
+    runLoops.add(runLoop, mode);
+    if (first && runLoops.isScheduled())
+    {
+        watch();
+        takeAnnouncements();
+        announcePresent();
+    }
+}
+
+void Manager::deliver(void* info)
+{
+    auto* manager = static_cast<Manager*>(info);
+    DestructionWatch::Scope scope(manager->destructionWatch);
+    for (;;)
+    {
+        Event event;
+        IOHIDDeviceCallback callback;
+        void* context;
+        {
+            std::lock_guard<std::mutex> guard(manager->lock);
+            manager->takeAnnouncements();
+            if (manager->pending.empty())
+                return;
+            event = manager->pending.front();
+            manager->pending.pop_front();
+            callback = event.arrived ? manager->matchingCallback : manager->removalCallback;
+            context = event.arrived ? manager->matchingContext : manager->removalContext;
+        }
+        if (callback != nullptr)
+            callback(context, kIOReturnSuccess, manager, cf::toRef<IOHIDDeviceRef>(event.device));
+        event.device->release();
+        if (!scope.objectAlive())
+            return;
+    }
+}
+
+Manager* managerOf(IOHIDManagerRef ref)
+{
+    return cf::as<Manager>(ref);
+}
+
+std::vector<cf::Owned<CFDictionaryRef>> dictionariesOf(CFArrayRef array)
+{
+    std::vector<cf::Owned<CFDictionaryRef>> dictionaries;
+    const CFIndex count = array != nullptr ? CFArrayGetCount(array) : 0;
+    for (CFIndex i = 0; i < count; ++i)
+    {
+        const CFTypeRef item = CFArrayGetValueAtIndex(array, i);
+        if (item != nullptr && CFGetTypeID(item) == CFDictionaryGetTypeID())
+            dictionaries.emplace_back(static_cast<CFDictionaryRef>(CFRetain(item)));
+    }
+    return dictionaries;
+}
+
+} // namespace
+} // namespace iohid
+
+using namespace iohid;
+
+extern "C" {
+
+CFTypeID IOHIDManagerGetTypeID(void)
+{
+    return Manager::staticTypeID();
+}
+
+IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits)
+{
+    return cf::toRef<IOHIDManagerRef>(new Manager);
+}
+
+IOReturn IOHIDManagerOpen(IOHIDManagerRef ref, IOOptionBits)
+{
+    Manager* manager = managerOf(ref);
+    return manager != nullptr ? manager->open() : kIOReturnBadArgument;
+}
+
+IOReturn IOHIDManagerClose(IOHIDManagerRef ref, IOOptionBits)
+{
+    Manager* manager = managerOf(ref);
+    return manager != nullptr ? manager->close() : kIOReturnBadArgument;
+}
+
+void IOHIDManagerSetDeviceMatching(IOHIDManagerRef ref, CFDictionaryRef matching)
+{
+    Manager* manager = managerOf(ref);
+    if (manager == nullptr)
+        return;
+    std::vector<cf::Owned<CFDictionaryRef>> dictionaries;
+    if (matching != nullptr && CFDictionaryGetCount(matching) > 0)
+        dictionaries.emplace_back(static_cast<CFDictionaryRef>(CFRetain(matching)));
+    manager->setCriteria(std::move(dictionaries));
+}
+
+void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef ref, CFArrayRef multiple)
+{
+    if (Manager* manager = managerOf(ref))
+        manager->setCriteria(dictionariesOf(multiple));
+}
+
+CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef ref)
+{
+    Manager* manager = managerOf(ref);
+    return manager != nullptr ? manager->copyDevices() : nullptr;
+}
+
+void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef ref, IOHIDDeviceCallback callback, void* context)
+{
+    if (Manager* manager = managerOf(ref))
+        manager->setMatchingCallback(callback, context);
+}
+
+void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef ref, IOHIDDeviceCallback callback, void* context)
+{
+    if (Manager* manager = managerOf(ref))
+        manager->setRemovalCallback(callback, context);
+}
+
+void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    if (Manager* manager = managerOf(ref))
+        manager->schedule(runLoop, runLoopMode);
+}
+
+void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+{
+    if (Manager* manager = managerOf(ref))
+        manager->unschedule(runLoop, runLoopMode);
+}
+
+} // extern "C"
