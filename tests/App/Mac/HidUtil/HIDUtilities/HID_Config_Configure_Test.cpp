@@ -49,7 +49,7 @@ protected:
         const Boolean moved = HIDConfigureSingleDeviceAction(stick, &found, kTimeout);
         mover.join();
         EXPECT_EQ(moved != 0, found != nullptr);
-        sendAndWait(stickNumber, stickReport(512, 100), x, 512);
+        sendAndWait(stickNumber, stickReport(512, 100), y, 100);
         return found;
     }
 

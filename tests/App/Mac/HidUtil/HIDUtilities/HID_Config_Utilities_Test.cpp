@@ -250,6 +250,7 @@ TEST_F(HIDConfigTest, AShortFileRecordFindsNothing)
     FILE* file = tmpfile();
     ASSERT_NE(file, nullptr);
     HIDSaveElementConfig(file, stick, element(stick, 1, 0x30), 11);
+    ASSERT_EQ(fflush(file), 0);
     ASSERT_EQ(ftruncate(fileno(file), 43), 0);
     rewind(file);
     IOHIDDeviceRef foundDevice = stick;

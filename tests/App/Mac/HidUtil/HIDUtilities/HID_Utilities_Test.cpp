@@ -165,7 +165,7 @@ TEST_F(HIDUtilitiesTest, DumpsElements)
               format("    Element: %p = { parent: %p, ", x, physical) +
                   "cookie: " + std::to_string(IOHIDElementGetCookie(x)) +
                   ", type: Axis, usage: 0x0001:0x0030, \"Generic Desktop X\", report: { ID: 0, Size: 16, Count: 1 }, "
-                  "logical: {min: 0, max: 1023}, physical: {min: 0, max: 1023},  }\n");
+                  "logical: {min: 0, max: 1023}, physical: {min: 0, max: 1023}, hasPreferredState,  }\n");
     EXPECT_EQ(captured([&] { HIDDumpElementInfo(physical); }),
               format("    Element: %p = { parent: %p, ", physical, application) +
                   "cookie: " + std::to_string(IOHIDElementGetCookie(physical)) +
