@@ -84,7 +84,8 @@ CFIndex countSampledOnSingleDevice(CFArrayRef elements)
 // 10 % of the logical range, computed as the single-precision original did.
 long logicalThreshold(IOHIDElementRef element)
 {
-    const auto range = static_cast<float>(IOHIDElementGetLogicalMax(element) - IOHIDElementGetLogicalMin(element));
+    const auto range =
+        static_cast<float>(IOHIDElementGetLogicalMax(element) - IOHIDElementGetLogicalMin(element));
     return hu_TruncateToLong(static_cast<double>(range * 10.0f) * 0.01);
 }
 
@@ -106,7 +107,8 @@ public:
             auto element = (IOHIDElementRef)CFArrayGetValueAtIndex(m_elements, i);
             if (element == nullptr || !sampledOnSingleDevice(element))
                 continue;
-            const long sample = low32(hu_TruncateToLong(IOHIDElement_GetValue(element, kIOHIDValueScaleTypePhysical)));
+            const long sample =
+                low32(hu_TruncateToLong(IOHIDElement_GetValue(element, kIOHIDValueScaleTypePhysical)));
             const long baseline = m_baseline[slot];
             if (first)
                 m_baseline[slot] = static_cast<SInt32>(sample);
@@ -128,9 +130,9 @@ private:
 
 bool sampledAcrossDevices(IOHIDElementRef element)
 {
-    return IOHIDElementGetType(element) <= kIOHIDElementTypeInput_ScanCodes && !IOHIDElementIsArray(element) &&
-           IOHIDElementGetReportCount(element) <= 1 && IOHIDElementGetUsagePage(element) != 0x0F &&
-           IOHIDElementGetUsage(element) != 0xFFFFFFFF;
+    return IOHIDElementGetType(element) <= kIOHIDElementTypeInput_ScanCodes &&
+           !IOHIDElementIsArray(element) && IOHIDElementGetReportCount(element) <= 1 &&
+           IOHIDElementGetUsagePage(element) != 0x0F && IOHIDElementGetUsage(element) != 0xFFFFFFFF;
 }
 
 double physicalValue(IOHIDDeviceRef device, IOHIDElementRef element)
@@ -157,7 +159,8 @@ CFIndex largestInputCount(CFIndex deviceCount)
     CFIndex largest = 0;
     for (CFIndex d = 0; d < deviceCount; ++d)
     {
-        const auto count = static_cast<CFIndex>(HIDCountDeviceElements(listedDevice(d), kHIDElementTypeInput));
+        const auto count =
+            static_cast<CFIndex>(HIDCountDeviceElements(listedDevice(d), kHIDElementTypeInput));
         largest = count > largest ? count : largest;
     }
     return largest;
@@ -332,7 +335,8 @@ Boolean HIDConfigureSingleDeviceAction(IOHIDDeviceRef inIOHIDDeviceRef, IOHIDEle
     return moved != nullptr;
 }
 
-Boolean HIDConfigureAction(IOHIDDeviceRef* outIOHIDDeviceRef, IOHIDElementRef* outIOHIDElementRef, float timeout)
+Boolean HIDConfigureAction(IOHIDDeviceRef* outIOHIDDeviceRef, IOHIDElementRef* outIOHIDElementRef,
+                           float timeout)
 {
     if (outIOHIDDeviceRef == nullptr || outIOHIDElementRef == nullptr)
         return 0;
@@ -369,12 +373,12 @@ Boolean HIDSaveElementPref(CFStringRef inKeyCFStringRef, CFStringRef inAppCFStri
     if (usage.usagePage == 0 || usage.usage == 0)
         return 0;
 
-    CFStringRef pref = CFStringCreateWithFormat(
-        kCFAllocatorDefault, nullptr, CFSTR(kElementPrefFormat), vendorID, productID, locationID,
-        static_cast<int>(usage.usagePage), static_cast<int>(usage.usage),
-        static_cast<int>(IOHIDElementGetUsagePage(inIOHIDElementRef)),
-        static_cast<int>(IOHIDElementGetUsage(inIOHIDElementRef)),
-        static_cast<int>(IOHIDElementGetCookie(inIOHIDElementRef)));
+    CFStringRef pref =
+        CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR(kElementPrefFormat), vendorID, productID,
+                                 locationID, static_cast<int>(usage.usagePage), static_cast<int>(usage.usage),
+                                 static_cast<int>(IOHIDElementGetUsagePage(inIOHIDElementRef)),
+                                 static_cast<int>(IOHIDElementGetUsage(inIOHIDElementRef)),
+                                 static_cast<int>(IOHIDElementGetCookie(inIOHIDElementRef)));
     if (pref == nullptr)
         return 0;
     CFPreferencesSetAppValue(inKeyCFStringRef, pref, inAppCFStringRef);
@@ -384,7 +388,8 @@ Boolean HIDSaveElementPref(CFStringRef inKeyCFStringRef, CFStringRef inAppCFStri
 
 Boolean hu_ReadElementPrefString(CFStringRef inPrefString, HIDElementConfigRecord* outConfigRec)
 {
-    if (inPrefString == nullptr || outConfigRec == nullptr || CFGetTypeID(inPrefString) != CFStringGetTypeID())
+    if (inPrefString == nullptr || outConfigRec == nullptr ||
+        CFGetTypeID(inPrefString) != CFStringGetTypeID())
         return 0;
     char text[256];
     if (!CFStringGetCString(inPrefString, text, sizeof text, kCFStringEncodingUTF8))
@@ -520,7 +525,8 @@ int HIDGetElementConfig(const HIDElementConfigRecord* inConfigRec, IOHIDDeviceRe
     return record.actionID;
 }
 
-int HIDRestoreElementConfig(FILE* fileRef, IOHIDDeviceRef* outIOHIDDeviceRef, IOHIDElementRef* outIOHIDElementRef)
+int HIDRestoreElementConfig(FILE* fileRef, IOHIDDeviceRef* outIOHIDDeviceRef,
+                            IOHIDElementRef* outIOHIDElementRef)
 {
     HIDElementConfigRecord record{};
     // A short read leaves no whole record to find.

@@ -31,7 +31,8 @@ Boolean HIDConfigureSingleDeviceAction(IOHIDDeviceRef inIOHIDDeviceRef, IOHIDEle
 // The same across every listed device (the list is built when there is none): the first single,
 // non-array input element that moves by at least 10 % of its physical range. 1 with the device and
 // element in the out pointers; 0 with null in both on a time-out.
-Boolean HIDConfigureAction(IOHIDDeviceRef* outIOHIDDeviceRef, IOHIDElementRef* outIOHIDElementRef, float timeout);
+Boolean HIDConfigureAction(IOHIDDeviceRef* outIOHIDDeviceRef, IOHIDElementRef* outIOHIDElementRef,
+                           float timeout);
 
 // Stores the device and element as an application preference string under the key. 0 for a device
 // without vendor, product or location ID, or without a usage page and usage.
@@ -64,7 +65,8 @@ int HIDGetElementConfig(const HIDElementConfigRecord* inConfigRec, IOHIDDeviceRe
 
 // Reads one record from the file's position and finds it as HIDGetElementConfig. A file that holds
 // less than a whole record gives 0 with null in both out pointers.
-int HIDRestoreElementConfig(FILE* fileRef, IOHIDDeviceRef* outIOHIDDeviceRef, IOHIDElementRef* outIOHIDElementRef);
+int HIDRestoreElementConfig(FILE* fileRef, IOHIDDeviceRef* outIOHIDDeviceRef,
+                            IOHIDElementRef* outIOHIDElementRef);
 
 // Reads a preference string into the identifying fields of a record (the others become 0). False
 // when it is too long or not in the preference form.

@@ -114,7 +114,8 @@ CFURLRef findResource(CFStringRef name, CFStringRef type)
 {
     if (CFURLRef url = copyResourceURL(CFBundleGetMainBundle(), name, type))
         return url;
-    if (CFURLRef url = copyResourceURL(CFBundleGetBundleWithIdentifier(kHIDUtilitiesBundleIdentifier), name, type))
+    if (CFURLRef url =
+            copyResourceURL(CFBundleGetBundleWithIdentifier(kHIDUtilitiesBundleIdentifier), name, type))
         return url;
     CFArrayRef bundles = CFBundleGetAllBundles();
     const CFIndex count = bundles != nullptr ? CFArrayGetCount(bundles) : 0;
@@ -138,8 +139,8 @@ CFPropertyListRef hu_LoadFromXMLFile(CFURLRef inURL)
 {
     CFDataRef data = nullptr;
     SInt32 errorCode = 0;
-    const Boolean read =
-        CFURLCreateDataAndPropertiesFromResource(kCFAllocatorDefault, inURL, &data, nullptr, nullptr, &errorCode);
+    const Boolean read = CFURLCreateDataAndPropertiesFromResource(kCFAllocatorDefault, inURL, &data, nullptr,
+                                                                  nullptr, &errorCode);
     ScopedRef dataHolder(data);
     if (!read || data == nullptr)
         return nullptr;
@@ -195,7 +196,8 @@ Boolean hu_XMLSearchForElementNameByUsage(long inVendorID, long inProductID, lon
     CFDictionaryRef product = productDictionary(deviceUsageList(), inVendorID, inProductID);
     if (product == nullptr)
         return false;
-    ScopedRef key(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("%ld:%ld"), inUsagePage, inUsage));
+    ScopedRef key(
+        CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("%ld:%ld"), inUsagePage, inUsage));
     CFTypeRef name = valueForKey(product, static_cast<CFStringRef>(key.get()));
     return name != nullptr && copyFormatted(outCStr, CFSTR("%@"), name);
 }
@@ -223,7 +225,8 @@ Boolean HIDGetElementNameFromVendorProductUsage(long inVendorID, long inProductI
                                                 long inUsage, char* outCStrName)
 {
     outCStrName[0] = 0;
-    return hu_XMLSearchForElementNameByUsage(inVendorID, inProductID, inUsagePage, inUsage, outCStrName) ? 1 : 0;
+    return hu_XMLSearchForElementNameByUsage(inVendorID, inProductID, inUsagePage, inUsage, outCStrName) ? 1
+                                                                                                         : 0;
 }
 
 void HIDGetTypeName(IOHIDElementType inIOHIDElementType, char* outCStrName)

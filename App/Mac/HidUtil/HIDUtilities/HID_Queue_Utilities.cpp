@@ -74,7 +74,8 @@ int HIDCreateQueue(IOHIDDeviceRef inIOHIDDeviceRef)
     if (IOHIDDevice_GetQueue(inIOHIDDeviceRef) != nullptr)
         return 0;
 
-    IOHIDQueueRef queue = IOHIDQueueCreate(kCFAllocatorDefault, inIOHIDDeviceRef, kQueueDepth, kIOHIDOptionsTypeNone);
+    IOHIDQueueRef queue =
+        IOHIDQueueCreate(kCFAllocatorDefault, inIOHIDDeviceRef, kQueueDepth, kIOHIDOptionsTypeNone);
     if (queue != nullptr)
         IOHIDDevice_SetQueue(inIOHIDDeviceRef, queue);
     else
@@ -125,7 +126,8 @@ int HIDQueueDevice(IOHIDDeviceRef inIOHIDDeviceRef)
         return result != 0 ? result : kIOReturnError;
     }
     IOHIDQueueStop(queue);
-    forEachQueuableElement(inIOHIDDeviceRef, [queue](IOHIDElementRef element) { addIfMissing(queue, element); });
+    forEachQueuableElement(inIOHIDDeviceRef,
+                           [queue](IOHIDElementRef element) { addIfMissing(queue, element); });
     IOHIDQueueStart(queue);
     return 0;
 }
@@ -172,7 +174,8 @@ int HIDDequeueDevice(IOHIDDeviceRef inIOHIDDeviceRef)
         HIDReportError("No queue for device passed to HIDDequeueElement.");
         return kIOReturnError;
     }
-    forEachQueuableElement(inIOHIDDeviceRef, [queue](IOHIDElementRef element) { removeIfPresent(queue, element); });
+    forEachQueuableElement(inIOHIDDeviceRef,
+                           [queue](IOHIDElementRef element) { removeIfPresent(queue, element); });
     return disposeAndReport(inIOHIDDeviceRef);
 }
 
@@ -190,8 +193,8 @@ Boolean HIDIsDeviceQueueEmpty(IOHIDDeviceRef inIOHIDDeviceRef)
         HIDReportError("NULL device passed to HIDIsDeviceQueueEmpty.");
         return true;
     }
-    for (IOHIDElementRef element = HIDGetFirstDeviceElement(inIOHIDDeviceRef, kHIDElementTypeIO); element != nullptr;
-         element = HIDGetNextDeviceElement(element, kHIDElementTypeIO))
+    for (IOHIDElementRef element = HIDGetFirstDeviceElement(inIOHIDDeviceRef, kHIDElementTypeIO);
+         element != nullptr; element = HIDGetNextDeviceElement(element, kHIDElementTypeIO))
     {
         if (IOHIDQueueContainsElement(queue, element))
             return false;

@@ -355,7 +355,8 @@ void printDeviceUsage(IOHIDDeviceRef device)
         usagePage = IOHIDDevice_GetPrimaryUsagePage(device);
         usage = IOHIDDevice_GetPrimaryUsage(device);
     }
-    printf("usage: 0x%04lX:0x%04lX, ", static_cast<unsigned long>(usagePage), static_cast<unsigned long>(usage));
+    printf("usage: 0x%04lX:0x%04lX, ", static_cast<unsigned long>(usagePage),
+           static_cast<unsigned long>(usage));
     printUsageName(usagePage, usage);
 }
 } // namespace
@@ -445,7 +446,8 @@ void printElementType(IOHIDElementRef element)
         if (const char* text = collectionTypeText(collectionType))
             printf("type: %s Collection, ", text);
         else
-            printf("type: %p Collection, ", reinterpret_cast<void*>(static_cast<std::uintptr_t>(collectionType)));
+            printf("type: %p Collection, ",
+                   reinterpret_cast<void*>(static_cast<std::uintptr_t>(collectionType)));
     }
     else if (const char* text = elementTypeText(type))
         printf("type: %s, ", text);
@@ -466,7 +468,8 @@ void printElementRanges(IOHIDElementRef element)
     const UInt32 unit = IOHIDElementGetUnit(element);
     const UInt32 unitExponent = IOHIDElementGetUnitExponent(element);
     if (unit != 0 || unitExponent != 0)
-        printf("unit: %lu * 10^%lu, ", static_cast<unsigned long>(unit), static_cast<unsigned long>(unitExponent));
+        printf("unit: %lu * 10^%lu, ", static_cast<unsigned long>(unit),
+               static_cast<unsigned long>(unitExponent));
 
     const long logicalMin = IOHIDElementGetLogicalMin(element);
     const long logicalMax = IOHIDElementGetLogicalMax(element);
@@ -486,12 +489,9 @@ void printElementFlags(IOHIDElementRef element)
         Boolean (*holds)(IOHIDElementRef);
         const char* text;
     } flags[] = {
-        {IOHIDElementIsVirtual, "isVirtual, "},
-        {IOHIDElementIsRelative, "isRelative, "},
-        {IOHIDElementIsWrapping, "isWrapping, "},
-        {IOHIDElementIsArray, "isArray, "},
-        {IOHIDElementIsNonLinear, "isNonLinear, "},
-        {IOHIDElementHasPreferredState, "hasPreferredState, "},
+        {IOHIDElementIsVirtual, "isVirtual, "},       {IOHIDElementIsRelative, "isRelative, "},
+        {IOHIDElementIsWrapping, "isWrapping, "},     {IOHIDElementIsArray, "isArray, "},
+        {IOHIDElementIsNonLinear, "isNonLinear, "},   {IOHIDElementHasPreferredState, "hasPreferredState, "},
         {IOHIDElementHasNullState, "hasNullState, "},
     };
     for (const auto& flag : flags)
@@ -511,10 +511,12 @@ void HIDDumpElementInfo(IOHIDElementRef inIOHIDElementRef)
     printElementType(element);
     const UInt32 usagePage = IOHIDElementGetUsagePage(element);
     const UInt32 usage = IOHIDElementGetUsage(element);
-    printf("usage: 0x%04lX:0x%04lX, ", static_cast<unsigned long>(usagePage), static_cast<unsigned long>(usage));
+    printf("usage: 0x%04lX:0x%04lX, ", static_cast<unsigned long>(usagePage),
+           static_cast<unsigned long>(usage));
     printUsageName(usagePage, usage);
     printElementName(element);
-    printf("report: { ID: %lu, Size: %lu, Count: %lu }, ", static_cast<unsigned long>(IOHIDElementGetReportID(element)),
+    printf("report: { ID: %lu, Size: %lu, Count: %lu }, ",
+           static_cast<unsigned long>(IOHIDElementGetReportID(element)),
            static_cast<unsigned long>(IOHIDElementGetReportSize(element)),
            static_cast<unsigned long>(IOHIDElementGetReportCount(element)));
     printElementRanges(element);
@@ -526,7 +528,7 @@ void HIDDumpElementCalibrationInfo(IOHIDElementRef inIOHIDElementRef)
 {
     IOHIDElementRef element = inIOHIDElementRef;
     printf("    Element: %p = { ", static_cast<const void*>(element));
-    // Each value is read before the next so that the derived values are stored in this order.
+    // Read one by one: each read may store a derived value, and argument order is unspecified.
     const long calibrationMin = IOHIDElement_GetCalibrationMin(element);
     const long calibrationMax = IOHIDElement_GetCalibrationMax(element);
     printf("cal: {min: %ld, max: %ld}, ", calibrationMin, calibrationMax);

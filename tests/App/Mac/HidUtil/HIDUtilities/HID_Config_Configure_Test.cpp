@@ -36,10 +36,12 @@ protected:
     // Sends the report a little after the search has taken its baseline.
     void moveSoon(std::vector<uint8_t> report)
     {
-        mover = std::thread([this, report] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(60));
-            bed.writeInputReport(stickNumber, report);
-        });
+        mover = std::thread(
+            [this, report]
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(60));
+                bed.writeInputReport(stickNumber, report);
+            });
     }
 
     IOHIDElementRef configureSingle(const std::vector<uint8_t>& report)

@@ -5,15 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 
 using namespace hidlibtest;
 
 namespace
 {
 // Preferences go to a folder of this run's own, never to the user's.
-const bool kPrivatePreferences = [] {
+const bool kPrivatePreferences = []
+{
     char folder[] = "/tmp/hidconfig-test-XXXXXX";
     if (mkdtemp(folder) == nullptr)
         std::abort();
@@ -51,8 +52,9 @@ protected:
         CFPropertyListRef value = CFPreferencesCopyAppValue(key, kApp);
         if (value == nullptr)
             return "(none)";
-        const std::string result =
-            CFGetTypeID(value) == CFStringGetTypeID() ? text(static_cast<CFStringRef>(value)) : "(not a string)";
+        const std::string result = CFGetTypeID(value) == CFStringGetTypeID()
+                                       ? text(static_cast<CFStringRef>(value))
+                                       : "(not a string)";
         CFRelease(value);
         return result;
     }
@@ -125,8 +127,8 @@ TEST_F(HIDConfigTest, RemovesAStoredValueOfAnotherTypeAndKeepsAStringOfTheWrongF
 TEST_F(HIDConfigTest, ReadsThePreferenceFormLeniently)
 {
     HIDElementConfigRecord config{};
-    ASSERT_TRUE(hu_ReadElementPrefString(CFSTR("d:{v:12,p:34,l:4294967295,p:1,u:6},e:{p:7,u:4,c:-2147483648} extra"),
-                                         &config));
+    ASSERT_TRUE(hu_ReadElementPrefString(
+        CFSTR("d:{v:12,p:34,l:4294967295,p:1,u:6},e:{p:7,u:4,c:-2147483648} extra"), &config));
     EXPECT_EQ(config.vendorID, 12);
     EXPECT_EQ(config.productID, 34);
     EXPECT_EQ(config.locationID, -1);
@@ -136,10 +138,12 @@ TEST_F(HIDConfigTest, ReadsThePreferenceFormLeniently)
     EXPECT_EQ(config.elementUsage, 4);
     EXPECT_EQ(config.elementCookie, INT32_MIN);
     EXPECT_FALSE(hu_ReadElementPrefString(CFSTR("d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4}"), &config));
-    EXPECT_FALSE(hu_ReadElementPrefString(CFSTR("D:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}"), &config));
+    EXPECT_FALSE(
+        hu_ReadElementPrefString(CFSTR("D:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}"), &config));
     EXPECT_FALSE(hu_ReadElementPrefString(nullptr, &config));
     const std::string tooLong = "d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}" + std::string(250, ' ');
-    CFStringRef longText = CFStringCreateWithCString(kCFAllocatorDefault, tooLong.c_str(), kCFStringEncodingUTF8);
+    CFStringRef longText =
+        CFStringCreateWithCString(kCFAllocatorDefault, tooLong.c_str(), kCFStringEncodingUTF8);
     EXPECT_FALSE(hu_ReadElementPrefString(longText, &config));
     CFRelease(longText);
 }

@@ -8,8 +8,9 @@
 
 TEST(HIDNameLookupBadLists, ListsWhoseRootIsNoDictionaryFailEveryLookupAndAreNotLoadedAgain)
 {
-    ASSERT_NE(CFBundleRegisterWithIdentifier(CFSTR("org.trv-q8.tests.badroots"), HID_TEST_RESOURCES "/BadRoots"),
-              nullptr);
+    ASSERT_NE(
+        CFBundleRegisterWithIdentifier(CFSTR("org.trv-q8.tests.badroots"), HID_TEST_RESOURCES "/BadRoots"),
+        nullptr);
     char name[64];
     EXPECT_EQ(HIDGetVendorNameFromVendorID(100, name), 0);
     EXPECT_EQ(HIDGetElementNameFromVendorProductCookie(100, 200, 5, name), 0);
@@ -28,8 +29,9 @@ TEST(HIDNameLookupBadLists, ListsWhoseRootIsNoDictionaryFailEveryLookupAndAreNot
 
 TEST(HIDNameLookupBadLists, AListThatCannotBeParsedLoadsAsNothing)
 {
-    ASSERT_NE(CFBundleRegisterWithIdentifier(CFSTR("org.trv-q8.tests.badroots"), HID_TEST_RESOURCES "/BadRoots"),
-              nullptr);
+    ASSERT_NE(
+        CFBundleRegisterWithIdentifier(CFSTR("org.trv-q8.tests.badroots"), HID_TEST_RESOURCES "/BadRoots"),
+        nullptr);
     EXPECT_EQ(hu_XMLLoad(CFSTR("Malformed"), CFSTR("plist")), nullptr);
     EXPECT_EQ(hu_XMLLoad(CFSTR("Missing"), CFSTR("plist")), nullptr);
 }

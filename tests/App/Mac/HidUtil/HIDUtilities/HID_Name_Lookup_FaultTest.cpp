@@ -24,7 +24,8 @@ std::string usageName(long usagePage, long usage)
 
 void registerFaultLists()
 {
-    ASSERT_NE(CFBundleRegisterWithIdentifier(kHIDUtilitiesBundleIdentifier, HID_TEST_RESOURCES "/Faults"), nullptr);
+    ASSERT_NE(CFBundleRegisterWithIdentifier(kHIDUtilitiesBundleIdentifier, HID_TEST_RESOURCES "/Faults"),
+              nullptr);
 }
 } // namespace
 

@@ -31,7 +31,8 @@ std::string typeName(UInt32 type)
 TEST(HIDNameLookup, NamesTheTrvQ8AndItsElements)
 {
     // The program's own resources come before the library's bundle.
-    ASSERT_NE(CFBundleRegisterWithIdentifier(kHIDUtilitiesBundleIdentifier, HID_TEST_RESOURCES "/Decoy"), nullptr);
+    ASSERT_NE(CFBundleRegisterWithIdentifier(kHIDUtilitiesBundleIdentifier, HID_TEST_RESOURCES "/Decoy"),
+              nullptr);
     char name[256];
     EXPECT_EQ(HIDGetVendorNameFromVendorID(0x5A1E, name), 1);
     EXPECT_STREQ(name, "QLN");

@@ -164,7 +164,8 @@ TEST_F(HIDUtilitiesTest, DumpsElements)
     EXPECT_EQ(captured([&] { HIDDumpElementInfo(x); }),
               format("    Element: %p = { parent: %p, ", x, physical) +
                   "cookie: " + std::to_string(IOHIDElementGetCookie(x)) +
-                  ", type: Axis, usage: 0x0001:0x0030, \"Generic Desktop X\", report: { ID: 0, Size: 16, Count: 1 }, "
+                  ", type: Axis, usage: 0x0001:0x0030, \"Generic Desktop X\", report: { ID: 0, Size: 16, "
+                  "Count: 1 }, "
                   "logical: {min: 0, max: 1023}, physical: {min: 0, max: 1023}, hasPreferredState,  }\n");
     EXPECT_EQ(captured([&] { HIDDumpElementInfo(physical); }),
               format("    Element: %p = { parent: %p, ", physical, application) +
@@ -176,7 +177,8 @@ TEST_F(HIDUtilitiesTest, DumpsElements)
                             "logical: {min: -10, max: 10}, physical: {min: -37, max: 37}, "),
               std::string::npos)
         << tiltDump;
-    EXPECT_NE(captured([&] { HIDDumpElementInfo(oddCollection); }).find("type: 0x7 Collection, "), std::string::npos);
+    EXPECT_NE(captured([&] { HIDDumpElementInfo(oddCollection); }).find("type: 0x7 Collection, "),
+              std::string::npos);
     EXPECT_EQ(captured([] { HIDDumpElementInfo(nullptr); }), "");
 }
 

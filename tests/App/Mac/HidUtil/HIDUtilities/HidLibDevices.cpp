@@ -22,7 +22,8 @@ void HidLibTest::buildList()
 
 IOHIDDeviceRef HidLibTest::device(uint32_t busNumber, uint32_t port) const
 {
-    for (IOHIDDeviceRef candidate = HIDGetFirstDevice(); candidate != nullptr; candidate = HIDGetNextDevice(candidate))
+    for (IOHIDDeviceRef candidate = HIDGetFirstDevice(); candidate != nullptr;
+         candidate = HIDGetNextDevice(candidate))
         if (IOHIDDevice_GetLocationID(candidate) == locationOf(busNumber, port))
             return candidate;
     return nullptr;

@@ -82,7 +82,7 @@ TEST_F(IOHIDElementTest, ReadsTheCurrentValueTruncatedTowardZero)
 {
     sendAndWait(stickNumber, stickReport(0, 0, 0, 0, 0, -1), tilt, -3.0);
     EXPECT_EQ(IOHIDElement_GetValue(tilt, kIOHIDValueScaleTypePhysical), -3.0); // -3.7
-    sendAndWait(stickNumber, stickReport(0, 0, 0, 0, 0, 3), tilt, 11.0); // 11.1
+    sendAndWait(stickNumber, stickReport(0, 0, 0, 0, 0, 3), tilt, 11.0);        // 11.1
 }
 
 TEST_F(IOHIDElementTest, SetsUpTheCalibrationFromTheRangeAndTheCurrentValue)
