@@ -17,4 +17,7 @@ function(updater_add_test name)
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
+  # Leaks inside system libraries that no test can avoid.
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+               "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

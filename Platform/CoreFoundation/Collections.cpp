@@ -32,8 +32,6 @@ const CFSetCallBacks kCFTypeSetCallBacks = {0,       retainObject, releaseObject
 namespace cf
 {
 
-const ValueRules kObjectRules = ValueRules::from(&kCFTypeSetCallBacks);
-
 std::string ValueRules::describe(const void* value) const
 {
     if (copyDescription != nullptr)

@@ -49,9 +49,6 @@ struct ValueRules
     std::string describe(const void* value) const;
 };
 
-// The rules of collections of objects (the CFType callbacks).
-extern const ValueRules kObjectRules;
-
 // Hashes and compares with a collection's rules, for the standard unordered containers.
 struct RulesHash
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CoreFoundation/CFBase.h>
+#include <CoreFoundation/CFString.h>
 
 CF_EXTERN_C_BEGIN
 

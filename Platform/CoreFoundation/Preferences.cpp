@@ -1,0 +1,192 @@
+// CFPreferences: each application's values live in memory, loaded from its property-list file on
+// first use; changes are kept apart until a synchronize merges them into the file.
+#include "LocaleIdentifiers.h"
+#include "PropertyLists.h"
+#include "Strings.h"
+#include "native/FileAccess.h"
+#include "native/Paths.h"
+
+#include <CoreFoundation/CFArray.h>
+#include <CoreFoundation/CFDictionary.h>
+#include <CoreFoundation/CFPreferences.h>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+const CFStringRef kCFPreferencesCurrentApplication = CFSTR("kCFPreferencesCurrentApplication");
+
+namespace cf
+{
+namespace
+{
+
+using Dictionary = Owned<CFMutableDictionaryRef>;
+
+Dictionary emptyDictionary()
+{
+    return Dictionary(CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                &kCFTypeDictionaryValueCallBacks));
+}
+
+std::string currentApplicationID()
+{
+    const std::string path = os::executablePath();
+    return path.substr(path.rfind('/') + 1);
+}
+
+// The application id as a file name; empty when it cannot be one.
+std::string applicationID(CFStringRef id)
+{
+    if (CFEqual(id, kCFPreferencesCurrentApplication))
+        return currentApplicationID();
+    const std::string name(textOf(id));
+    if (name == "." || name == ".." || name.find('/') != std::string::npos)
+        return {};
+    return name;
+}
+
+std::string preferencesPath(const std::string& id)
+{
+    const std::string folder = os::userConfigFolder();
+    return folder.empty() ? std::string() : folder + "/" + id + ".plist";
+}
+
+// The file's dictionary; empty when the file is missing, unreadable, malformed or not a dictionary.
+Dictionary readPreferences(const std::string& path)
+{
+    const auto bytes = os::readWholeFile(path);
+    if (!bytes)
+        return emptyDictionary();
+    Owned<CFDataRef> data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes->data()),
+                                       static_cast<CFIndex>(bytes->size())));
+    Owned<> list(CFPropertyListCreateFromXMLData(nullptr, data.get(), kCFPropertyListImmutable, nullptr));
+    if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
+        return emptyDictionary();
+    return Dictionary(CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(list.get())));
+}
+
+bool writePreferences(const std::string& path, CFDictionaryRef values)
+{
+    Owned<CFDataRef> data(CFPropertyListCreateXMLData(nullptr, values));
+    if (!data)
+        return false;
+    return os::replaceFileAtomically(path,
+                                     std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(data.get())),
+                                                 CFDataGetLength(data.get())));
+}
+
+// The languages of the locale settings, as the array "AppleLanguages" holds them.
+CFArrayRef copyEnvironmentLanguages()
+{
+    CFMutableArrayRef languages = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+    for (const std::string& tag :
+         locale::preferredLanguages([](const char* name) { return std::getenv(name); }))
+    {
+        Owned<CFStringRef> string(makeString(tag));
+        CFArrayAppendValue(languages, string.get());
+    }
+    return languages;
+}
+
+class Domain
+{
+public:
+    explicit Domain(std::string path) : m_path(std::move(path)), m_values(readPreferences(m_path)) {}
+
+    CFTypeRef copy(CFStringRef key) const { return CFRetain(CFDictionaryGetValue(m_values.get(), key)); }
+
+    void set(CFStringRef key, CFTypeRef value)
+    {
+        std::string name(textOf(key));
+        m_changes.erase(name);
+        m_changes.emplace(
+            name, std::pair<Owned<CFStringRef>, Owned<>>(Owned<CFStringRef>(CFStringCreateCopy(nullptr, key)),
+                                                         Owned<>(CFRetain(value))));
+        apply(m_values.get(), key, value);
+    }
+
+    bool synchronize()
+    {
+        Dictionary merged = readPreferences(m_path);
+        if (!m_changes.empty())
+        {
+            for (const auto& [name, change] : m_changes)
+                apply(merged.get(), change.first.get(), change.second.get());
+            if (m_path.empty() || !writePreferences(m_path, merged.get()))
+                return false;
+            m_changes.clear();
+        }
+        m_values = std::move(merged);
+        return true;
+    }
+
+private:
+    static void apply(CFMutableDictionaryRef values, CFStringRef key, CFTypeRef value)
+    {
+        if (value != nullptr)
+            CFDictionarySetValue(values, key, value);
+        else
+            CFDictionaryRemoveValue(values, key);
+    }
+
+    const std::string m_path;
+    Dictionary m_values;
+    // Set since the last synchronize, by key name; a null value removes the key.
+    std::map<std::string, std::pair<Owned<CFStringRef>, Owned<>>> m_changes;
+};
+
+struct Domains
+{
+    std::mutex lock;
+    std::map<std::string, Domain> byID;
+
+    Domain& find(const std::string& id)
+    {
+        auto found = byID.find(id);
+        if (found == byID.end())
+            found = byID.emplace(id, Domain(preferencesPath(id))).first;
+        return found->second;
+    }
+};
+
+Domains& domains()
+{
+    static Domains* const instance = new Domains; // used until the process ends
+    return *instance;
+}
+
+} // namespace
+} // namespace cf
+
+CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID)
+{
+    const std::string id = cf::applicationID(applicationID);
+    if (id.empty() || cf::as<cf::String>(key) == nullptr)
+        return nullptr;
+    cf::Domains& domains = cf::domains();
+    std::lock_guard<std::mutex> guard(domains.lock);
+    CFTypeRef value = domains.find(id).copy(key);
+    if (value == nullptr && CFEqual(key, CFSTR("AppleLanguages")) && id == cf::currentApplicationID())
+        value = cf::copyEnvironmentLanguages();
+    return value;
+}
+
+void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID)
+{
+    const std::string id = cf::applicationID(applicationID);
+    if (id.empty() || cf::as<cf::String>(key) == nullptr || (value != nullptr && !cf::isPropertyList(value)))
+        return;
+    cf::Domains& domains = cf::domains();
+    std::lock_guard<std::mutex> guard(domains.lock);
+    domains.find(id).set(key, value);
+}
+
+Boolean CFPreferencesAppSynchronize(CFStringRef applicationID)
+{
+    const std::string id = cf::applicationID(applicationID);
+    if (id.empty())
+        return false;
+    cf::Domains& domains = cf::domains();
+    std::lock_guard<std::mutex> guard(domains.lock);
+    return domains.find(id).synchronize();
+}

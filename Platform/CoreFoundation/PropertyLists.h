@@ -1,0 +1,12 @@
+// What the property-list reader and writer offer the rest of the layer.
+#pragma once
+
+#include <CoreFoundation/CFBase.h>
+
+namespace cf
+{
+
+// True when the object and everything in it can be written as a property list.
+bool isPropertyList(CFTypeRef object);
+
+} // namespace cf

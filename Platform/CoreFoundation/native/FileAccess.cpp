@@ -1,0 +1,109 @@
+#include "FileAccess.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cf::os
+{
+namespace
+{
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size())
+    {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// Creates the folder and its parents (mode 0700, as configuration folders are private).
+bool makeFolders(const std::string& folder)
+{
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1))
+    {
+        const std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+} // namespace
+
+std::optional<std::string> readWholeFile(const std::string& path)
+{
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status;
+    if (file.get() < 0 || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    for (;;)
+    {
+        const ssize_t count = read(file.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            return bytes;
+        bytes.append(buffer, count);
+    }
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& bytes)
+{
+    const std::string folder = folderOf(path);
+    if (!makeFolders(folder))
+        return false;
+    std::string temporary = path + ".XXXXXX";
+    Descriptor file(mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        return false;
+    if (!writeAll(file.get(), bytes) || fsync(file.get()) != 0 ||
+        rename(temporary.c_str(), path.c_str()) != 0)
+    {
+        unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself is made durable by flushing the folder.
+    Descriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        fsync(directory.get());
+    return true;
+}
+
+} // namespace cf::os

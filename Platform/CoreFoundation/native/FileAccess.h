@@ -1,0 +1,17 @@
+// Reading a whole file, and replacing one so that a crash leaves either the old or the new content.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace cf::os
+{
+
+// The bytes of a regular file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+// Writes the bytes to a new file beside the target, flushes it to the disk and renames it over
+// the target, creating the folder when needed. The old file stays whole when anything fails.
+bool replaceFileAtomically(const std::string& path, const std::string& bytes);
+
+} // namespace cf::os

@@ -1,0 +1,223 @@
+#include "MainComponent.h"
+#include "UpdateFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/resource.h>
+
+using namespace updfile;
+
+namespace
+{
+class UpdateFileTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<MainComponent> engine = std::make_unique<MainComponent>(MainComponent::engineOnly);
+    juce::TemporaryFile temp{".upd"};
+
+    int checkFile()
+    {
+        engine = std::make_unique<MainComponent>(MainComponent::engineOnly);
+        return engine->checkUPD(temp.getFile().getFullPathName(), &engine->updInfo, engine->fwInfo);
+    }
+    int check(const Bytes& bytes)
+    {
+        writeBytes(temp.getFile(), bytes);
+        return checkFile();
+    }
+    int check(const UpdateFile& file) { return check(file.bytes()); }
+    Bytes blockData(int i) const
+    {
+        return Bytes(engine->fwInfo[i].data, engine->fwInfo[i].data + engine->fwInfo[i].size);
+    }
+    bool nothingFilled() const { return engine->updInfo.version == 0 && engine->fwInfo[0].data == nullptr; }
+};
+
+UpdateFile twoBlockFile()
+{
+    UpdateFile file;
+    file.blocks.push_back(UpdateBlock::plain(patternBytes(100, 1)));
+    file.blocks.push_back(UpdateBlock::encrypted(patternBytes(61, 2), 0xA5C3E1F0, 200));
+    return file;
+}
+} // namespace
+
+TEST_F(UpdateFileTest, ChecksumsMatchTheCatalogueAndABitwiseReference)
+{
+    const auto* digits = reinterpret_cast<const unsigned char*>("123456789");
+    EXPECT_EQ(engine->calcCRC32(digits, 9), 0x0376E6E7u);
+    EXPECT_EQ(MainComponent::calcCRC16(digits, 9), 0x31C3);
+    EXPECT_EQ(engine->calcCRC32(nullptr, 9), 0u);
+    EXPECT_EQ(MainComponent::calcCRC16(digits, -1), 0);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(engine->crcTable[i], keyTableEntry((std::uint8_t)i)) << i;
+
+    // Every alignment and many lengths around the eight-byte steps.
+    const Bytes data = patternBytes(300, 9);
+    for (std::size_t start = 0; start < 9; ++start)
+        for (std::size_t size = 0; start + size <= data.size(); size += 1 + size / 8)
+        {
+            const auto* p = data.data() + start;
+            ASSERT_EQ(engine->calcCRC32(p, (juce::uint32)size), crc32Mpeg2(p, size)) << start << "+" << size;
+            ASSERT_EQ(MainComponent::calcCRC16(p, (int)size), crc16Xmodem(p, size)) << start << "+" << size;
+        }
+}
+
+TEST_F(UpdateFileTest, ConvertsHexDigitsAndTakesAnythingElseAsZero)
+{
+    const std::pair<char, int> cases[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},
+                                          {'g', 0}, {'G', 0}, {'/', 0},  {':', 0},  {'@', 0},  {'`', 0}};
+    for (auto [c, value] : cases)
+        EXPECT_EQ(MainComponent::ConvertAsciiToHex((unsigned char)c), value) << c;
+}
+
+TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
+{
+    UpdateFile file;
+    file.versionDigits = "1A0"; // not required to be digits: 100 + 17 * 10
+    file.reservedAfterVersion = 0x5A;
+    for (std::uint8_t size = 1; size <= 9; ++size)
+        file.blocks.push_back(size % 3 == 0
+                                  ? UpdateBlock::plain(patternBytes(size, size))
+                                  : UpdateBlock::encrypted(patternBytes(size, size), 0x01020304u * size,
+                                                           (std::uint8_t)(size * 29)));
+    file.blocks[0].versionDigits = "12aF";
+    file.blocks[1].versionDigits = "12G4";
+    file.blocks[2].updateFlag = 'y'; // only a capital Y marks a block for writing
+
+    ASSERT_EQ(check(file), 45);
+    EXPECT_EQ(engine->updInfo.version, 270);
+    EXPECT_EQ(engine->updInfo.blockCount, 9);
+    const auto* blocks = engine->fwInfo;
+    EXPECT_EQ(blocks[0].blockVersion, 0x12AFu);
+    EXPECT_EQ(blocks[1].blockVersion, 0x1204u);
+    EXPECT_TRUE(blocks[1].update && blocks[1].encrypted);
+    EXPECT_FALSE(blocks[2].update || blocks[2].encrypted);
+    EXPECT_EQ(blocks[4].keyIndex, 145);
+    for (int i = 0; i < 9; ++i)
+    {
+        EXPECT_EQ(blockData(i), file.blocks[i].data) << "size " << i + 1;
+        EXPECT_EQ(blocks[i].crc16, crc16Xmodem(file.blocks[i].data.data(), file.blocks[i].data.size()));
+    }
+    EXPECT_EQ(blocks[9].data, nullptr);
+}
+
+TEST_F(UpdateFileTest, TheReservedByteAfterTheVersionEntersOnlyTheKeysTopByte)
+{
+    const UpdateFile file = twoBlockFile();
+    const Bytes body = file.body();
+    upd_header_t header;
+    firmware_header_t record;
+    std::memcpy(&header, body.data(), sizeof header);
+    std::memcpy(&record, body.data() + 28 + 28 + 100, sizeof record);
+
+    const auto key = MainComponent::createEncryptionKey(engine->crcTable, header, record);
+    EXPECT_EQ(key, file.keyFor(file.blocks[1]));
+    header.reserved2 = 0x80;
+    const auto changed = MainComponent::createEncryptionKey(engine->crcTable, header, record);
+    EXPECT_NE(key, changed);
+    EXPECT_EQ((key ^ changed) & 0x00FFFFFFu, 0u);
+
+    Bytes stale = body; // its encrypted block now decrypts wrong in bytes 3, 7, 11...
+    stale[23] = 0x80;
+    EXPECT_EQ(check(sealed(stale)), 0);
+}
+
+TEST_F(UpdateFileTest, FileIsValidOnlyWithDataAndAPositiveVersion)
+{
+    UpdateFile file = twoBlockFile();
+    file.versionDigits = "000";
+    const int result = check(file);
+    EXPECT_EQ(result, 161);
+    EXPECT_EQ(MainComponent::isFileValid(result, engine->updInfo), 0);
+
+    const auto valid = [](int result, int version) {
+        return MainComponent::isFileValid(result, MainComponent::upd_info_t{1, version, 1});
+    };
+    EXPECT_EQ(valid(1, 1), 1);
+    EXPECT_EQ(valid(0, 123) + valid(-5, 123) + valid(161, -100), 0);
+}
+
+TEST_F(UpdateFileTest, RefusesAMissingFileABadChecksumOrAnotherHeader)
+{
+    EXPECT_EQ(checkFile(), 0);
+    EXPECT_EQ(check(Bytes{}), 0);
+    Bytes flipped = twoBlockFile().bytes();
+    flipped[60] ^= 0x01;
+    EXPECT_EQ(check(flipped), 0);
+
+    const auto refused = [&](auto change)
+    {
+        UpdateFile file = twoBlockFile();
+        change(file);
+        return check(file) == 0 && nothingFilled();
+    };
+    EXPECT_TRUE(refused([](UpdateFile& f) { f.crcOrder = CrcOrder::leastSignificantFirst; }));
+    EXPECT_TRUE(refused([](UpdateFile& f) { f.magic = "upd "; }));
+    EXPECT_TRUE(refused([](UpdateFile& f) { f.formatVersion = "0101"; }));
+    EXPECT_TRUE(refused([](UpdateFile& f) { f.model = std::string("TRV-Q8\0\0", 8); }));
+    EXPECT_TRUE(refused([](UpdateFile& f) { f.model = "trv-q8  "; }));
+    EXPECT_TRUE(refused([](UpdateFile& f) { f.blocks.resize(10, f.blocks[0]); })); // the transfer lists 9
+}
+
+TEST_F(UpdateFileTest, ABadBlockChecksumKeepsWhatWasReadUpToIt)
+{
+    UpdateFile file = twoBlockFile();
+    file.blocks.push_back(UpdateBlock::plain(patternBytes(10, 5)));
+    file.blocks[1].updateFlag = 'N'; // a block not to be written is verified all the same
+    file.blocks[1].crc16 = 0x1234;
+
+    EXPECT_EQ(check(file), 0);
+    EXPECT_EQ(engine->updInfo.totalSize, 161u);
+    EXPECT_EQ(blockData(0), file.blocks[0].data);
+    EXPECT_EQ(engine->fwInfo[1].crc16, 0x1234);
+    EXPECT_NE(engine->fwInfo[1].data, nullptr);
+    EXPECT_EQ(engine->fwInfo[2].data, nullptr);
+}
+
+TEST_F(UpdateFileTest, EmptyBlocksNeedAZeroChecksumAndCarryNoData)
+{
+    UpdateFile file = twoBlockFile();
+    file.blocks.insert(file.blocks.begin(), UpdateBlock::plain({}));
+    EXPECT_EQ(check(file), 161);
+    EXPECT_EQ(engine->fwInfo[0].size, 0u);
+
+    file.blocks[0].crc16 = 1;
+    EXPECT_EQ(check(file), 0);
+    file.blocks.assign(2, UpdateBlock::encrypted({}, 5, 6));
+    EXPECT_EQ(check(file), 0);
+}
+
+TEST_F(UpdateFileTest, RefusesAFileShorterThanWhatItAnnounces)
+{
+    // Each is sealed with a valid checksum, so only its length can refuse it.
+    const Bytes header = UpdateFile{}.body();
+    for (long size = 0; size < (long)header.size(); ++size)
+        EXPECT_TRUE(check(sealed(Bytes(header.begin(), header.begin() + size))) == 0 && nothingFilled())
+            << size;
+
+    const Bytes body = twoBlockFile().body();
+    for (long cut : {1, 4, 20, 30, 60})
+        EXPECT_EQ(check(sealed(Bytes(body.begin(), body.end() - cut))), 0) << cut;
+
+    for (std::uint32_t size : {62u, 0x7FFFFFFFu, 0xFFFFFFFFu})
+    {
+        UpdateFile oversized = twoBlockFile();
+        oversized.blocks[1].dataSize = size;
+        EXPECT_EQ(check(oversized), 0) << size;
+        EXPECT_EQ(engine->fwInfo[1].data, nullptr);
+    }
+}
+
+TEST_F(UpdateFileTest, RefusesAFileOfTwoGibibytesWithoutReadingIt)
+{
+    writeBytes(temp.getFile(), twoBlockFile().bytes());
+    std::filesystem::resize_file(temp.getFile().getFullPathName().toStdString(), std::uintmax_t{1} << 31);
+
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(checkFile(), 0);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
+}

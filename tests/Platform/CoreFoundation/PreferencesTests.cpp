@@ -1,0 +1,194 @@
+#include <CoreFoundation/CFObject.h>
+#include <CoreFoundation/CoreFoundation.h>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+
+class Preferences : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/cf_preferences_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_folder = pattern;
+        setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);
+        // Every test uses application ids of its own: the layer keeps what it loaded per id.
+        m_id = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override
+    {
+        chmod(m_folder.c_str(), 0700);
+        for (const std::string& name : files())
+            unlink((m_folder + "/" + name).c_str());
+        rmdir(m_folder.c_str());
+    }
+
+    CFStringRef id(const char* suffix = "")
+    {
+        m_ids.emplace_back(
+            CFStringCreateWithCString(nullptr, ("org.test." + m_id + suffix).c_str(), kCFStringEncodingUTF8));
+        return m_ids.back().get();
+    }
+    std::string path(const char* suffix = "") const
+    {
+        return m_folder + "/org.test." + m_id + suffix + ".plist";
+    }
+    std::vector<std::string> files() const
+    {
+        std::vector<std::string> names;
+        if (DIR* folder = opendir(m_folder.c_str()))
+        {
+            while (dirent* entry = readdir(folder))
+                if (entry->d_name[0] != '.')
+                    names.push_back(entry->d_name);
+            closedir(folder);
+        }
+        return names;
+    }
+    static std::string contents(const std::string& file)
+    {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void write(const std::string& file, const std::string& text) { std::ofstream(file) << text; }
+
+    std::string m_folder;
+    std::string m_id;
+    std::vector<cf::Owned<CFStringRef>> m_ids;
+};
+
+cf::Owned<> copy(const char* key, CFStringRef id)
+{
+    cf::Owned<CFStringRef> name(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
+    return cf::Owned<>(CFPreferencesCopyAppValue(name.get(), id));
+}
+
+TEST_F(Preferences, ValuesPersistAcrossProcesses)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        CFPreferencesSetAppValue(CFSTR("Action"), CFSTR("d:{v:12, p:34}"), id());
+        _exit(CFPreferencesAppSynchronize(id()) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(CFEqual(copy("Action", id()).get(), CFSTR("d:{v:12, p:34}")));
+    EXPECT_FALSE(copy("Other", id()));
+}
+
+TEST_F(Preferences, SetValuesAreSeenAtOnceButWrittenOnlyBySynchronize)
+{
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("value"), id());
+    EXPECT_TRUE(CFEqual(copy("Key", id()).get(), CFSTR("value")));
+    EXPECT_TRUE(files().empty());
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_NE(contents(path()).find("<string>value</string>"), std::string::npos);
+
+    CFPreferencesSetAppValue(CFSTR("Key"), nullptr, id());
+    EXPECT_FALSE(copy("Key", id()));
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_EQ(contents(path()).find("Key"), std::string::npos);
+}
+
+TEST_F(Preferences, SynchronizeMergesIntoWhatAnotherProcessWrote)
+{
+    CFPreferencesSetAppValue(CFSTR("Mine"), CFSTR("1"), id());
+    write(path(), "<plist version=\"1.0\"><dict><key>Theirs</key><string>2</string></dict></plist>");
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_TRUE(CFEqual(copy("Mine", id()).get(), CFSTR("1")));
+    EXPECT_TRUE(CFEqual(copy("Theirs", id()).get(), CFSTR("2")));
+}
+
+TEST_F(Preferences, AMalformedFileReadsAsEmptyAndStaysUntilAValueIsSynchronized)
+{
+    const std::string broken = "<plist><dict><key>unfinished";
+    write(path(), broken);
+    EXPECT_FALSE(copy("Key", id()));
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_EQ(contents(path()), broken);
+    CFPreferencesSetAppValue(CFSTR("Key"), kCFBooleanTrue, id());
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_EQ(copy("Key", id()).get(), kCFBooleanTrue);
+    EXPECT_NE(contents(path()), broken);
+}
+
+TEST_F(Preferences, AFailedWriteKeepsTheOldFileAndTheChanges)
+{
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("old"), id());
+    ASSERT_TRUE(CFPreferencesAppSynchronize(id()));
+    const std::string before = contents(path());
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    chmod(m_folder.c_str(), 0500);
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("new"), id());
+    EXPECT_FALSE(CFPreferencesAppSynchronize(id()));
+    EXPECT_EQ(contents(path()), before);
+    EXPECT_EQ(files().size(), 1u); // no temporary file left behind
+    chmod(m_folder.c_str(), 0700);
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_NE(contents(path()).find("<string>new</string>"), std::string::npos);
+}
+
+TEST_F(Preferences, AnInterruptedWriteLeavesTheSynchronizedFileWhole)
+{
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("kept"), id());
+    ASSERT_TRUE(CFPreferencesAppSynchronize(id()));
+    // What a crash in the middle of the next write leaves: a partial temporary file beside it.
+    write(path() + ".a1b2c3", "<plist><dict><key>Key</key><str");
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
+    EXPECT_TRUE(CFEqual(copy("Key", id()).get(), CFSTR("kept")));
+}
+
+TEST_F(Preferences, RefusesValuesThatAreNoPropertyListsAndBadIds)
+{
+    CFPreferencesSetAppValue(CFSTR("Loop"), CFRunLoopGetMain(), id());
+    EXPECT_FALSE(copy("Loop", id()));
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("x"), CFSTR("../escape"));
+    EXPECT_FALSE(CFPreferencesAppSynchronize(CFSTR("../escape")));
+    EXPECT_FALSE(copy("Key", CFSTR("../escape")));
+    EXPECT_FALSE(CFPreferencesCopyAppValue(nullptr, id()));
+}
+
+TEST_F(Preferences, AppleLanguagesComeFromTheLocaleUnlessStored)
+{
+    setenv("LANGUAGE", "zh_TW:de", 1);
+    setenv("LANG", "fr_FR.UTF-8", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    cf::Owned<> languages(
+        CFPreferencesCopyAppValue(CFSTR("AppleLanguages"), kCFPreferencesCurrentApplication));
+    ASSERT_EQ(CFGetTypeID(languages.get()), CFArrayGetTypeID());
+    auto array = static_cast<CFArrayRef>(languages.get());
+    ASSERT_EQ(CFArrayGetCount(array), 3);
+    EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(array, 0), CFSTR("zh-Hant-TW")));
+    EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(array, 1), CFSTR("de")));
+    EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(array, 2), CFSTR("fr-FR")));
+    EXPECT_FALSE(copy("AppleLanguages", id())); // another application has none
+
+    const void* stored[] = {CFSTR("ja")};
+    cf::Owned<CFArrayRef> mine(CFArrayCreate(nullptr, stored, 1, &kCFTypeArrayCallBacks));
+    CFPreferencesSetAppValue(CFSTR("AppleLanguages"), mine.get(), kCFPreferencesCurrentApplication);
+    cf::Owned<> chosen(CFPreferencesCopyAppValue(CFSTR("AppleLanguages"), kCFPreferencesCurrentApplication));
+    EXPECT_TRUE(CFEqual(chosen.get(), mine.get()));
+    CFPreferencesSetAppValue(CFSTR("AppleLanguages"), nullptr, kCFPreferencesCurrentApplication);
+    unsetenv("LANGUAGE");
+    setenv("LANG", "C", 1);
+    cf::Owned<> none(CFPreferencesCopyAppValue(CFSTR("AppleLanguages"), kCFPreferencesCurrentApplication));
+    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(none.get())), 0);
+}
+
+} // namespace
