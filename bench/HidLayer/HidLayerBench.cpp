@@ -136,22 +136,24 @@ void BM_LayerEcho(benchmark::State& state)
     IOHIDDeviceRegisterInputReportCallback(hid, echoState.buffer, 64, LayerEcho::onReport, &echoState);
     IOHIDDeviceScheduleWithRunLoop(hid, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     Echo echo(bed, device);
-    std::thread worker([&] {
-        threadKind = kHarnessThread;
-        uint8_t output[64] = {};
-        for (;;)
+    std::thread worker(
+        [&]
         {
-            std::unique_lock<std::mutex> guard(echoState.lock);
-            echoState.wanted.wait(guard, [&] { return echoState.sendNow || echoState.stopping; });
-            if (echoState.stopping)
-                return;
-            echoState.sendNow = false;
-            echoState.sentAt = Clock::now();
-            guard.unlock();
-            ++output[0];
-            IOHIDDeviceSetReport(hid, kIOHIDReportTypeOutput, 0, output, sizeof output);
-        }
-    });
+            threadKind = kHarnessThread;
+            uint8_t output[64] = {};
+            for (;;)
+            {
+                std::unique_lock<std::mutex> guard(echoState.lock);
+                echoState.wanted.wait(guard, [&] { return echoState.sendNow || echoState.stopping; });
+                if (echoState.stopping)
+                    return;
+                echoState.sendNow = false;
+                echoState.sentAt = Clock::now();
+                guard.unlock();
+                ++output[0];
+                IOHIDDeviceSetReport(hid, kIOHIDReportTypeOutput, 0, output, sizeof output);
+            }
+        });
 
     threadKind = kMainThread;
     // What one run of the run loop allocates by itself, with nothing to do.

@@ -105,24 +105,26 @@ const HidTestbed::Device& HidTestbed::at(int device) const
 int HidTestbed::addDevice(const DeviceSpec& spec)
 {
     const int index = int(devices.size());
-    const std::string usb = "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(spec.busNumber) + "/" +
-                            usbName(spec);
-    const std::string hidName = "0003:" + hex(spec.vendorId, 4, true) + ":" + hex(spec.productId, 4, true) + "." +
-                                hex(unsigned(index + 1), 4, true);
+    const std::string usb =
+        "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(spec.busNumber) + "/" + usbName(spec);
+    const std::string hidName = "0003:" + hex(spec.vendorId, 4, true) + ":" + hex(spec.productId, 4, true) +
+                                "." + hex(unsigned(index + 1), 4, true);
     const std::string hid = usb + "/" + usbName(spec) + ":1.0/" + hidName;
     const std::string node = hid + "/hidraw/hidraw" + std::to_string(index);
 
     std::ostringstream description;
     description << "P: " << usb << "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
-                << "A: idVendor=" << hex(spec.vendorId, 4, false) << "\nA: idProduct=" << hex(spec.productId, 4, false)
+                << "A: idVendor=" << hex(spec.vendorId, 4, false)
+                << "\nA: idProduct=" << hex(spec.productId, 4, false)
                 << "\nA: bcdDevice=" << hex(spec.releaseNumber, 4, false) << "\nA: busnum=" << spec.busNumber
                 << "\nA: devpath=" << devpath(spec) << "\nA: manufacturer=" << spec.manufacturer
                 << "\nA: product=" << spec.product << "\nA: serial=" << spec.serialNumber << "\n\n";
-    description << "P: " << usb << "/" << usbName(spec) << ":1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
+    description << "P: " << usb << "/" << usbName(spec)
+                << ":1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
     description << "P: " << hid << "\nE: SUBSYSTEM=hid\nE: HID_ID=0003:" << hex(spec.vendorId, 8, true) << ":"
-                << hex(spec.productId, 8, true) << "\nE: HID_NAME=" << spec.manufacturer << " " << spec.product
-                << "\nE: HID_UNIQ=" << spec.serialNumber << "\nH: report_descriptor=" << hexBytes(spec.reportDescriptor)
-                << "\n\n";
+                << hex(spec.productId, 8, true) << "\nE: HID_NAME=" << spec.manufacturer << " "
+                << spec.product << "\nE: HID_UNIQ=" << spec.serialNumber
+                << "\nH: report_descriptor=" << hexBytes(spec.reportDescriptor) << "\n\n";
     description << "P: " << node << "\nN: hidraw" << index << "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw"
                 << index << "\nA: dev=" << kHidrawMajor << ":" << index << "\n";
 
@@ -193,8 +195,8 @@ std::optional<std::vector<uint8_t>> HidTestbed::readOutputReport(int device, siz
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (fd >= 0 && received < length)
     {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd waiting{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&waiting, 1, int(left.count())) <= 0)
             return std::nullopt;

@@ -58,8 +58,8 @@ public:
 
     // Reads what the program wrote to the device's node: exactly `length` bytes, or nothing
     // when they do not come in time.
-    std::optional<std::vector<uint8_t>> readOutputReport(int device, size_t length,
-                                                          std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    std::optional<std::vector<uint8_t>>
+    readOutputReport(int device, size_t length, std::chrono::milliseconds timeout = std::chrono::seconds(2));
     // Reads whatever the program wrote and is waiting; returns the byte count.
     size_t drainOutput(int device);
 
@@ -77,7 +77,7 @@ private:
     struct Device
     {
         std::string usbSyspath, hidSyspath, nodeSyspath, node;
-        int fd = -1;   // the device's end of the node, or -1 after a hang-up
+        int fd = -1;    // the device's end of the node, or -1 after a hang-up
         int ptyFd = -1; // the program's end, opened here to see what it has not read yet
         size_t minimumRead = 1;
         bool present = true;

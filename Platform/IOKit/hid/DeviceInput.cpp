@@ -117,7 +117,8 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
     else
         hidraw::copyElementBits(element, data, bytes);
 
-    const bool changed = integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
+    const bool changed =
+        integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
     // A relative control reports movement: the same non-zero movement twice is two movements.
     const bool moved = (element.flags & hidraw::kFlagRelative) && integer != 0;
     if (!changed && !moved)

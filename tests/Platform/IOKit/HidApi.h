@@ -13,7 +13,8 @@ namespace hidapi
 {
 
 // Runs the current thread's run loop in its default mode until `done` or the timeout.
-inline bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(2))
+inline bool runUntil(const std::function<bool()>& done,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(2))
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done())
@@ -73,11 +74,12 @@ inline cf::Owned<IOHIDManagerRef> openManager()
 
 inline cf::Owned<CFDictionaryRef> matching(std::initializer_list<std::pair<const char*, int32_t>> pairs)
 {
-    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                  &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     for (const auto& [key, value] : pairs)
     {
-        const cf::Owned<CFStringRef> name(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+        const cf::Owned<CFStringRef> name(
+            CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
         const cf::Owned<CFNumberRef> number(CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &value));
         CFDictionarySetValue(dictionary, name.get(), number.get());
     }

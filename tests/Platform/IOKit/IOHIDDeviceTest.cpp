@@ -54,9 +54,9 @@ std::vector<uint8_t> pattern(size_t size, uint8_t first)
 }
 
 // A device with numbered reports: report 2 is 3 bytes in, report 3 is 2 bytes out.
-const std::vector<uint8_t> kNumbered = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x09, 0x02,
-                                        0x75, 0x08, 0x95, 0x03, 0x81, 0x02, 0x85, 0x03, 0x09, 0x03, 0x75,
-                                        0x08, 0x95, 0x02, 0x91, 0x02, 0xC0};
+const std::vector<uint8_t> kNumbered = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x09,
+                                        0x02, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02, 0x85, 0x03, 0x09,
+                                        0x03, 0x75, 0x08, 0x95, 0x02, 0x91, 0x02, 0xC0};
 
 } // namespace
 
@@ -82,9 +82,11 @@ TEST(IOHIDDevice, SendsOutputReportsWithTheReportNumberFirst)
     ASSERT_EQ(IOHIDDeviceSetReport(second, kIOHIDReportTypeOutput, 3, withoutId, 2), kIOReturnSuccess);
     EXPECT_EQ(bed.readOutputReport(numbered, 3), (std::vector<uint8_t>{0x03, 0xCC, 0xDD}));
 
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, 0, report.data(), 64), kIOReturnUnsupported);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, 0, report.data(), 64),
+              kIOReturnUnsupported);
     EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, nullptr, 64), kIOReturnBadArgument);
-    EXPECT_EQ(IOHIDDeviceSetReport(nullptr, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnBadArgument);
+    EXPECT_EQ(IOHIDDeviceSetReport(nullptr, kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnBadArgument);
     EXPECT_EQ(bed.drainOutput(plain), 0u);
 }
 
@@ -174,7 +176,8 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
     auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
     IOHIDValueRef value = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (IOHIDDeviceGetValue(device, input, &value) == kIOReturnSuccess && IOHIDValueGetIntegerValue(value) != 64)
+    while (IOHIDDeviceGetValue(device, input, &value) == kIOReturnSuccess &&
+           IOHIDValueGetIntegerValue(value) != 64)
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     ASSERT_TRUE(runUntil([&] { return reports.lengths.size() >= 64; }));
     runFor(std::chrono::milliseconds(50));
@@ -210,8 +213,10 @@ TEST(IOHIDDevice, TellsOfARemovalOnceWhetherTheNodeOrUdevSeesItFirst)
     EXPECT_EQ(second.removals, 1);
 
     const auto report = pattern(64, 0);
-    EXPECT_EQ(IOHIDDeviceSetReport(firstDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotAttached);
-    EXPECT_EQ(IOHIDDeviceSetReport(secondDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotAttached);
+    EXPECT_EQ(IOHIDDeviceSetReport(firstDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
+    EXPECT_EQ(IOHIDDeviceSetReport(secondDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
     EXPECT_EQ(devicesOf(manager.get()).size(), 0u);
 }
 
@@ -226,14 +231,17 @@ TEST(IOHIDDevice, UnplugDuringAStormOfSendsTouchesNoOtherFile)
 
     std::atomic<int> sent{0};
     std::atomic<IOReturn> last{kIOReturnSuccess};
-    std::thread storm([&] {
-        const auto report = pattern(64, 7);
-        IOReturn result;
-        while ((result = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64)) == kIOReturnSuccess)
-            ++sent;
-        last = result;
-        CFRelease(device);
-    });
+    std::thread storm(
+        [&]
+        {
+            const auto report = pattern(64, 7);
+            IOReturn result;
+            while ((result = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64)) ==
+                   kIOReturnSuccess)
+                ++sent;
+            last = result;
+            CFRelease(device);
+        });
     while (sent < 50)
         bed.drainOutput(index);
     bed.unplug(index);

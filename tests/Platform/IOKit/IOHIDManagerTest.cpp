@@ -39,8 +39,13 @@ std::string stringProperty(IOHIDDeviceRef device, CFStringRef key)
 TEST(IOHIDManager, ListsDevicesWithTheirPropertiesAndUsage)
 {
     hidtest::HidTestbed bed;
-    bed.addDevice({.productId = 0x001F, .releaseNumber = 0x0123, .busNumber = 1, .ports = {2, 4},
-                   .manufacturer = "Maker", .product = "TRV-Q8", .serialNumber = "SN7"});
+    bed.addDevice({.productId = 0x001F,
+                   .releaseNumber = 0x0123,
+                   .busNumber = 1,
+                   .ports = {2, 4},
+                   .manufacturer = "Maker",
+                   .product = "TRV-Q8",
+                   .serialNumber = "SN7"});
     bed.addDevice({.productId = 0x0042, .ports = {3}, .reportDescriptor = hidtest::kBootMouse});
     const auto manager = openManager();
 
@@ -94,7 +99,8 @@ TEST(IOHIDManager, MatchesOnUsageAndIdentifiers)
     EXPECT_EQ(devicesOf(manager.get()).size(), 2u);
     EXPECT_EQ(deviceWithProduct(manager.get(), 0x001F), nullptr);
 
-    IOHIDManagerSetDeviceMatching(manager.get(), matching({{kIOHIDDeviceUsagePageKey, 1}, {kIOHIDDeviceUsageKey, 6}}).get());
+    IOHIDManagerSetDeviceMatching(manager.get(),
+                                  matching({{kIOHIDDeviceUsagePageKey, 1}, {kIOHIDDeviceUsageKey, 6}}).get());
     ASSERT_EQ(devicesOf(manager.get()).size(), 1u);
     EXPECT_NE(deviceWithProduct(manager.get(), 0x0010), nullptr);
 

@@ -21,7 +21,8 @@ struct GamepadTest : testing::Test
     {
         for (CFIndex i = 0; i < CFArrayGetCount(elements.get()); ++i)
         {
-            auto candidate = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), i)));
+            auto candidate =
+                static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), i)));
             if (IOHIDElementGetUsagePage(candidate) == page && IOHIDElementGetUsage(candidate) == usage)
                 return candidate;
         }
@@ -31,7 +32,8 @@ struct GamepadTest : testing::Test
     // Report 1: X, Y, Z, Rz, then the hat in the low nibble, then buttons 1 to 12.
     void send(uint8_t x, uint8_t hat = 0, uint16_t buttons = 0)
     {
-        const std::vector<uint8_t> report = {0x01, x, 0x80, 0x80, 0x80, hat, uint8_t(buttons), uint8_t(buttons >> 8)};
+        const std::vector<uint8_t> report = {
+            0x01, x, 0x80, 0x80, 0x80, hat, uint8_t(buttons), uint8_t(buttons >> 8)};
         ASSERT_TRUE(bed.writeInputReport(index, report));
         ASSERT_TRUE(bed.waitUntilInputTaken(index));
     }
@@ -39,7 +41,8 @@ struct GamepadTest : testing::Test
     CFIndex valueOf(IOHIDElementRef of)
     {
         IOHIDValueRef value = nullptr;
-        return IOHIDDeviceGetValue(device, of, &value) == kIOReturnSuccess ? IOHIDValueGetIntegerValue(value) : -1;
+        return IOHIDDeviceGetValue(device, of, &value) == kIOReturnSuccess ? IOHIDValueGetIntegerValue(value)
+                                                                           : -1;
     }
 
     // Polls as a caller's loop on the main thread would, with no run loop running.
@@ -88,7 +91,8 @@ TEST_F(GamepadTest, ElementValuesFollowReportsWhileTheMainThreadPolls)
     const cf::Owned<CFArrayRef> collections(IOHIDDeviceCopyMatchingElements(
         device, matching({{kIOHIDElementTypeKey, kIOHIDElementTypeCollection}}).get(), 0));
     IOHIDValueRef none = nullptr;
-    auto collection = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(collections.get(), 0)));
+    auto collection =
+        static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(collections.get(), 0)));
     EXPECT_EQ(IOHIDDeviceGetValue(device, collection, &none), kIOReturnBadArgument);
 }
 
@@ -96,8 +100,10 @@ TEST_F(GamepadTest, ValuesScaleOntoPhysicalAndCalibratedRanges)
 {
     IOHIDElementRef x = element(0x01, 0x30);
     IOHIDElementRef hat = element(0x01, 0x39);
-    const auto scaled = [&](IOHIDElementRef of, CFIndex integer, IOHIDValueScaleType type) {
-        const cf::Owned<IOHIDValueRef> value(IOHIDValueCreateWithIntegerValue(kCFAllocatorDefault, of, 0, integer));
+    const auto scaled = [&](IOHIDElementRef of, CFIndex integer, IOHIDValueScaleType type)
+    {
+        const cf::Owned<IOHIDValueRef> value(
+            IOHIDValueCreateWithIntegerValue(kCFAllocatorDefault, of, 0, integer));
         return IOHIDValueGetScaledValue(value.get(), type);
     };
     EXPECT_DOUBLE_EQ(scaled(hat, 3, kIOHIDValueScaleTypePhysical), 135.0);
@@ -105,7 +111,8 @@ TEST_F(GamepadTest, ValuesScaleOntoPhysicalAndCalibratedRanges)
     EXPECT_DOUBLE_EQ(scaled(x, 0, kIOHIDValueScaleTypeCalibrated), -1.0);
     EXPECT_DOUBLE_EQ(scaled(x, 77, kIOHIDValueScaleTypeExponent), 77.0);
 
-    const auto setCalibration = [&](const char* key, int32_t number) {
+    const auto setCalibration = [&](const char* key, int32_t number)
+    {
         const cf::Owned<CFStringRef> name(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
         const cf::Owned<CFNumberRef> value(CFNumberCreate(nullptr, kCFNumberSInt32Type, &number));
         IOHIDElementSetProperty(x, name.get(), value.get());
@@ -141,7 +148,8 @@ TEST_F(GamepadTest, QueueCollectsChangesOfItsElementsInOrderUpToItsDepth)
     EXPECT_FALSE(IOHIDQueueContainsElement(queue.get(), button1));
 
     // A value is in the queue by the time the element shows it.
-    const auto sendAndSee = [&](uint8_t value) {
+    const auto sendAndSee = [&](uint8_t value)
+    {
         send(value);
         ASSERT_TRUE(pollUntil(x, value));
     };
@@ -173,10 +181,12 @@ TEST_F(GamepadTest, QueueWaitsForAValueUpToItsTimeout)
     IOHIDQueueAddElement(queue.get(), button1);
     IOHIDQueueStart(queue.get());
 
-    std::thread later([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        send(0x00, 0, 0x0001);
-    });
+    std::thread later(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            send(0x00, 0, 0x0001);
+        });
     const cf::Owned<IOHIDValueRef> value(IOHIDQueueCopyNextValueWithTimeout(queue.get(), 5.0));
     later.join();
     ASSERT_TRUE(value);

@@ -38,7 +38,8 @@ TEST(IOKitRegistry, FindsNothingForAnotherLocationOrClass)
     const cf::Owned<CFNumberRef> number(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &location));
     CFDictionaryAddValue(elsewhere, CFSTR(kIOHIDLocationIDKey), number.get());
     EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, elsewhere), IO_OBJECT_NULL);
-    EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, IOServiceMatching("IOUSBDevice")), IO_OBJECT_NULL);
+    EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, IOServiceMatching("IOUSBDevice")),
+              IO_OBJECT_NULL);
     EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, nullptr), IO_OBJECT_NULL);
     EXPECT_EQ(IOServiceMatching(nullptr), nullptr);
     EXPECT_EQ(IOObjectRelease(IO_OBJECT_NULL), kIOReturnBadArgument);
