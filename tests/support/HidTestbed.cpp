@@ -1,5 +1,6 @@
 #include "HidTestbed.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <thread>
 #include <umockdev.h>
 #include <unistd.h>
@@ -57,6 +59,19 @@ int bytesWaiting(int fd)
     return count;
 }
 
+// The emulated node is a terminal, a stream of bytes: a reader could wake with part of a
+// report. With the terminal's minimum read set to the report's size, the node polls readable
+// only once a whole report is there, as a hidraw node does.
+bool setMinimumRead(int fd, size_t bytes)
+{
+    termios settings{};
+    if (syscall(SYS_ioctl, fd, TCGETS, &settings) != 0)
+        return false;
+    settings.c_cc[VMIN] = cc_t(std::min<size_t>(bytes, 255));
+    settings.c_cc[VTIME] = 0;
+    return syscall(SYS_ioctl, fd, TCSETS, &settings) == 0;
+}
+
 } // namespace
 
 HidTestbed::HidTestbed() : testbed(umockdev_testbed_new())
@@ -90,24 +105,26 @@ const HidTestbed::Device& HidTestbed::at(int device) const
 int HidTestbed::addDevice(const DeviceSpec& spec)
 {
     const int index = int(devices.size());
-    const std::string usb = "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(spec.busNumber) + "/" +
-                            usbName(spec);
-    const std::string hidName = "0003:" + hex(spec.vendorId, 4, true) + ":" + hex(spec.productId, 4, true) + "." +
-                                hex(unsigned(index + 1), 4, true);
+    const std::string usb =
+        "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(spec.busNumber) + "/" + usbName(spec);
+    const std::string hidName = "0003:" + hex(spec.vendorId, 4, true) + ":" + hex(spec.productId, 4, true) +
+                                "." + hex(unsigned(index + 1), 4, true);
     const std::string hid = usb + "/" + usbName(spec) + ":1.0/" + hidName;
     const std::string node = hid + "/hidraw/hidraw" + std::to_string(index);
 
     std::ostringstream description;
     description << "P: " << usb << "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
-                << "A: idVendor=" << hex(spec.vendorId, 4, false) << "\nA: idProduct=" << hex(spec.productId, 4, false)
+                << "A: idVendor=" << hex(spec.vendorId, 4, false)
+                << "\nA: idProduct=" << hex(spec.productId, 4, false)
                 << "\nA: bcdDevice=" << hex(spec.releaseNumber, 4, false) << "\nA: busnum=" << spec.busNumber
                 << "\nA: devpath=" << devpath(spec) << "\nA: manufacturer=" << spec.manufacturer
                 << "\nA: product=" << spec.product << "\nA: serial=" << spec.serialNumber << "\n\n";
-    description << "P: " << usb << "/" << usbName(spec) << ":1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
+    description << "P: " << usb << "/" << usbName(spec)
+                << ":1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
     description << "P: " << hid << "\nE: SUBSYSTEM=hid\nE: HID_ID=0003:" << hex(spec.vendorId, 8, true) << ":"
-                << hex(spec.productId, 8, true) << "\nE: HID_NAME=" << spec.manufacturer << " " << spec.product
-                << "\nE: HID_UNIQ=" << spec.serialNumber << "\nH: report_descriptor=" << hexBytes(spec.reportDescriptor)
-                << "\n\n";
+                << hex(spec.productId, 8, true) << "\nE: HID_NAME=" << spec.manufacturer << " "
+                << spec.product << "\nE: HID_UNIQ=" << spec.serialNumber
+                << "\nH: report_descriptor=" << hexBytes(spec.reportDescriptor) << "\n\n";
     description << "P: " << node << "\nN: hidraw" << index << "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw"
                 << index << "\nA: dev=" << kHidrawMajor << ":" << index << "\n";
 
@@ -145,8 +162,16 @@ std::string HidTestbed::syspath(int device) const
 
 bool HidTestbed::writeInputReport(int device, std::span<const uint8_t> report)
 {
-    const int fd = at(device).fd;
-    return fd >= 0 && ::write(fd, report.data(), report.size()) == ssize_t(report.size());
+    Device& entry = at(device);
+    if (entry.fd < 0 || report.empty())
+        return false;
+    if (report.size() != entry.minimumRead)
+    {
+        if (!waitUntilInputTaken(device) || !setMinimumRead(entry.ptyFd, report.size()))
+            return false;
+        entry.minimumRead = report.size();
+    }
+    return ::write(entry.fd, report.data(), report.size()) == ssize_t(report.size());
 }
 
 bool HidTestbed::waitUntilInputTaken(int device, std::chrono::milliseconds timeout)
@@ -170,8 +195,8 @@ std::optional<std::vector<uint8_t>> HidTestbed::readOutputReport(int device, siz
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (fd >= 0 && received < length)
     {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd waiting{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&waiting, 1, int(left.count())) <= 0)
             return std::nullopt;
@@ -219,6 +244,14 @@ void HidTestbed::announceRemoval(int device)
         umockdev_testbed_uevent(testbed, path->c_str(), "remove");
         umockdev_testbed_remove_device(testbed, path->c_str());
     }
+}
+
+void HidTestbed::removeNode(int device)
+{
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
+    const std::string link = std::string(root) + at(device).node;
+    g_free(root);
+    ::unlink(link.c_str());
 }
 
 void HidTestbed::unplug(int device)

@@ -49,15 +49,17 @@ public:
     std::string nodePath(int device) const; // "/dev/hidrawN"
     std::string syspath(int device) const;  // of the hidraw node
 
-    // Writes one input report into the device's node, as the device would send it.
+    // Writes one input report into the device's node, as the device would send it. Reports
+    // wait in the node, in order, until read. A reader takes as much as its largest input
+    // report in one read: write reports shorter than that one at a time (waitUntilInputTaken).
     bool writeInputReport(int device, std::span<const uint8_t> report);
     // Waits until the program has read every input report written so far.
     bool waitUntilInputTaken(int device, std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
     // Reads what the program wrote to the device's node: exactly `length` bytes, or nothing
     // when they do not come in time.
-    std::optional<std::vector<uint8_t>> readOutputReport(int device, size_t length,
-                                                          std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    std::optional<std::vector<uint8_t>>
+    readOutputReport(int device, size_t length, std::chrono::milliseconds timeout = std::chrono::seconds(2));
     // Reads whatever the program wrote and is waiting; returns the byte count.
     size_t drainOutput(int device);
 
@@ -68,13 +70,16 @@ public:
     void announceRemoval(int device);
     // Both, as pulling the cable does.
     void unplug(int device);
+    // The node disappears from /dev while the device stays announced: opening it fails.
+    void removeNode(int device);
 
 private:
     struct Device
     {
         std::string usbSyspath, hidSyspath, nodeSyspath, node;
-        int fd = -1;   // the device's end of the node, or -1 after a hang-up
+        int fd = -1;    // the device's end of the node, or -1 after a hang-up
         int ptyFd = -1; // the program's end, opened here to see what it has not read yet
+        size_t minimumRead = 1;
         bool present = true;
     };
 

@@ -1,6 +1,5 @@
 #include "CFValues.h"
 
-
 namespace iohid
 {
 
@@ -12,7 +11,8 @@ cf::Owned<CFNumberRef> makeNumber(int64_t value)
 
 cf::Owned<CFStringRef> makeString(const std::string& text)
 {
-    return cf::Owned<CFStringRef>(CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+    return cf::Owned<CFStringRef>(
+        CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
 }
 
 std::optional<int64_t> integerOf(CFTypeRef object)

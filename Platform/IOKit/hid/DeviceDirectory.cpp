@@ -63,9 +63,9 @@ void DeviceDirectory::markAbsentRemoved(const std::vector<hidraw::NodeDescriptio
         std::lock_guard<std::mutex> guard(lock);
         for (const Entry& entry : entries)
         {
-            const bool listed = std::any_of(present.begin(), present.end(), [&](const hidraw::NodeDescription& node) {
-                return node.syspath == entry.device->syspath();
-            });
+            const bool listed = std::any_of(present.begin(), present.end(),
+                                            [&](const hidraw::NodeDescription& node)
+                                            { return node.syspath == entry.device->syspath(); });
             if (!listed)
                 absent.push_back(entry.device);
         }

@@ -88,8 +88,11 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
     }
 }
 
+// The report is kept before the values change, so that whoever sees a new value finds its
+// report kept; the run loop is told last, so that its callbacks see the new values.
 void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)
 {
+    const bool kept = keeping.load() && keepReport(report);
     if (!numberedReports || !report.empty())
     {
         const uint32_t reportId = numberedReports ? report[0] : 0;
@@ -99,11 +102,8 @@ void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timesta
             if (elements[index].reportId == reportId)
                 updateElement(index, data, timestamp);
     }
-    if (keeping.load())
-    {
-        keepReport(report);
+    if (kept)
         listener.reportWaiting();
-    }
 }
 
 void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp)
@@ -117,7 +117,8 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
     else
         hidraw::copyElementBits(element, data, bytes);
 
-    const bool changed = integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
+    const bool changed =
+        integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
     // A relative control reports movement: the same non-zero movement twice is two movements.
     const bool moved = (element.flags & hidraw::kFlagRelative) && integer != 0;
     if (!changed && !moved)
@@ -128,15 +129,16 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
         queue->push(index, integer, timestamp, bytes);
 }
 
-void DeviceInput::keepReport(std::span<const uint8_t> report)
+bool DeviceInput::keepReport(std::span<const uint8_t> report)
 {
     std::lock_guard<std::mutex> guard(reportsLock);
     if (reportCount == kReportBacklog)
-        return; // as the kernel does: the newest report gives way
+        return false; // as the kernel does: the newest report gives way
     const size_t slot = (reportHead + reportCount) % kReportBacklog;
     reportLengths[slot] = report.size();
     std::copy(report.begin(), report.end(), reportSlots.begin() + std::ptrdiff_t(slot * readSize));
     ++reportCount;
+    return true;
 }
 
 void DeviceInput::keepReports(bool keep)

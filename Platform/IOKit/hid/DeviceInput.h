@@ -73,7 +73,7 @@ private:
     void run(std::shared_ptr<hidraw::HidrawNode> node);
     void handleReport(std::span<const uint8_t> report, uint64_t timestamp);
     void updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp);
-    void keepReport(std::span<const uint8_t> report);
+    bool keepReport(std::span<const uint8_t> report);
 
     const std::vector<hidraw::ParsedElement>& elements;
     const bool numberedReports;

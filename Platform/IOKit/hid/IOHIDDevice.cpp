@@ -17,15 +17,17 @@ namespace
 constexpr int kSendTimeoutMs = 5000;
 
 // Each node that cannot be opened is named once, however often it is tried.
-void reportOpenFailure(const hidraw::NodeDescription& node, const hidraw::DeviceProperties& properties, int error)
+void reportOpenFailure(const hidraw::NodeDescription& node, const hidraw::DeviceProperties& properties,
+                       int error)
 {
     static std::mutex lock;
     static std::set<std::string> reported;
     std::lock_guard<std::mutex> guard(lock);
     if (!reported.insert(node.devnode).second)
         return;
-    std::fprintf(stderr, "Cannot open HID device %s (vendor 0x%04x, product 0x%04x): %s\n", node.devnode.c_str(),
-                 properties.vendorId.value_or(0), properties.productId.value_or(0), std::strerror(error));
+    std::fprintf(stderr, "Cannot open HID device %s (vendor 0x%04x, product 0x%04x): %s\n",
+                 node.devnode.c_str(), properties.vendorId.value_or(0), properties.productId.value_or(0),
+                 std::strerror(error));
 }
 
 IOReturn openError(int error)
@@ -73,9 +75,10 @@ Device* Device::create(const hidraw::NodeDescription& node)
 
 Device::Device(const hidraw::NodeDescription& node)
     : cf::Object(staticTypeID()), node(node), nativeProperties(hidraw::mapDeviceProperties(node.attributes)),
-      properties(makePropertyDictionary(nativeProperties)), handedValues(nativeProperties.descriptor.elements.size()),
-      handedGenerations(nativeProperties.descriptor.elements.size(), 0), inputSide(nativeProperties.descriptor, *this),
-      runLoops(&Device::deliver, this)
+      properties(makePropertyDictionary(nativeProperties)),
+      handedValues(nativeProperties.descriptor.elements.size()),
+      handedGenerations(nativeProperties.descriptor.elements.size(), 0),
+      inputSide(nativeProperties.descriptor, *this), runLoops(&Device::deliver, this)
 {
 }
 
@@ -154,7 +157,8 @@ bool Device::matches(CFDictionaryRef matching) const
     {
         const auto pairPage = makeNumber(pair.usagePage);
         const auto pairUsage = makeNumber(pair.usage);
-        if ((page == nullptr || sameValue(pairPage.get(), page)) && (usage == nullptr || sameValue(pairUsage.get(), usage)))
+        if ((page == nullptr || sameValue(pairPage.get(), page)) &&
+            (usage == nullptr || sameValue(pairUsage.get(), usage)))
             return true;
     }
     return false;
@@ -233,7 +237,8 @@ void Device::setRemovalCallback(IOHIDCallback callback, void* context)
     removalContext = context;
 }
 
-void Device::setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCallback callback, void* context)
+void Device::setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCallback callback,
+                                    void* context)
 {
     std::lock_guard<std::mutex> guard(callbackLock);
     reportCallback = callback;
@@ -268,7 +273,8 @@ bool Device::deliverReports(DestructionWatch::Scope& scope)
         }
         size_t length = 0;
         uint8_t firstByte = 0;
-        if (callback == nullptr || !inputSide.takeReport(std::span<uint8_t>(buffer, size_t(size)), length, firstByte))
+        if (callback == nullptr ||
+            !inputSide.takeReport(std::span<uint8_t>(buffer, size_t(size)), length, firstByte))
             return true;
         const uint32_t reportId = nativeProperties.descriptor.numberedReports ? firstByte : 0;
         callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, reportId, buffer, CFIndex(length));
@@ -356,101 +362,104 @@ IOReturn Device::currentValue(Element* element, IOHIDValueRef* value)
 
 using namespace iohid;
 
-extern "C" {
-
-CFTypeID IOHIDDeviceGetTypeID(void)
+extern "C"
 {
-    return Device::staticTypeID();
-}
 
-IOHIDDeviceRef IOHIDDeviceCreate(CFAllocatorRef, io_service_t service)
-{
-    return cf::toRef<IOHIDDeviceRef>(deviceForService(service));
-}
-
-IOReturn IOHIDDeviceOpen(IOHIDDeviceRef ref, IOOptionBits)
-{
-    Device* device = deviceOf(ref);
-    return device != nullptr ? device->open() : kIOReturnBadArgument;
-}
-
-IOReturn IOHIDDeviceClose(IOHIDDeviceRef ref, IOOptionBits)
-{
-    Device* device = deviceOf(ref);
-    return device != nullptr ? device->close() : kIOReturnBadArgument;
-}
-
-Boolean IOHIDDeviceConformsTo(IOHIDDeviceRef ref, uint32_t usagePage, uint32_t usage)
-{
-    const Device* device = deviceOf(ref);
-    return device != nullptr && device->conformsTo(usagePage, usage);
-}
-
-CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef ref, CFStringRef key)
-{
-    const Device* device = deviceOf(ref);
-    return device != nullptr ? device->property(key) : nullptr;
-}
-
-Boolean IOHIDDeviceSetProperty(IOHIDDeviceRef ref, CFStringRef key, CFTypeRef property)
-{
-    Device* device = deviceOf(ref);
-    return device != nullptr && device->setProperty(key, property);
-}
-
-CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef ref, CFDictionaryRef matching, IOOptionBits)
-{
-    const Device* device = deviceOf(ref);
-    if (device == nullptr)
-        return nullptr;
-    CFMutableArrayRef found = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-    for (Element* element : device->elements())
-        if (matching == nullptr || element->matches(matching))
-            CFArrayAppendValue(found, element);
-    if (CFArrayGetCount(found) == 0)
+    CFTypeID IOHIDDeviceGetTypeID(void)
     {
-        CFRelease(found);
-        return nullptr;
+        return Device::staticTypeID();
     }
-    return found;
-}
 
-void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
-{
-    if (Device* device = deviceOf(ref))
-        device->schedule(runLoop, runLoopMode);
-}
+    IOHIDDeviceRef IOHIDDeviceCreate(CFAllocatorRef, io_service_t service)
+    {
+        return cf::toRef<IOHIDDeviceRef>(deviceForService(service));
+    }
 
-void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
-{
-    if (Device* device = deviceOf(ref))
-        device->unschedule(runLoop, runLoopMode);
-}
+    IOReturn IOHIDDeviceOpen(IOHIDDeviceRef ref, IOOptionBits)
+    {
+        Device* device = deviceOf(ref);
+        return device != nullptr ? device->open() : kIOReturnBadArgument;
+    }
 
-void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef ref, IOHIDCallback callback, void* context)
-{
-    if (Device* device = deviceOf(ref))
-        device->setRemovalCallback(callback, context);
-}
+    IOReturn IOHIDDeviceClose(IOHIDDeviceRef ref, IOOptionBits)
+    {
+        Device* device = deviceOf(ref);
+        return device != nullptr ? device->close() : kIOReturnBadArgument;
+    }
 
-void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef ref, uint8_t* report, CFIndex reportLength,
-                                            IOHIDReportCallback callback, void* context)
-{
-    if (Device* device = deviceOf(ref))
-        device->setInputReportCallback(report, reportLength, callback, context);
-}
+    Boolean IOHIDDeviceConformsTo(IOHIDDeviceRef ref, uint32_t usagePage, uint32_t usage)
+    {
+        const Device* device = deviceOf(ref);
+        return device != nullptr && device->conformsTo(usagePage, usage);
+    }
 
-IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef ref, IOHIDReportType reportType, CFIndex reportID,
-                              const uint8_t* report, CFIndex reportLength)
-{
-    Device* device = deviceOf(ref);
-    return device != nullptr ? device->sendReport(reportType, reportID, report, reportLength) : kIOReturnBadArgument;
-}
+    CFTypeRef IOHIDDeviceGetProperty(IOHIDDeviceRef ref, CFStringRef key)
+    {
+        const Device* device = deviceOf(ref);
+        return device != nullptr ? device->property(key) : nullptr;
+    }
 
-IOReturn IOHIDDeviceGetValue(IOHIDDeviceRef ref, IOHIDElementRef element, IOHIDValueRef* pValue)
-{
-    Device* device = deviceOf(ref);
-    return device != nullptr ? device->currentValue(cf::as<Element>(element), pValue) : kIOReturnBadArgument;
-}
+    Boolean IOHIDDeviceSetProperty(IOHIDDeviceRef ref, CFStringRef key, CFTypeRef property)
+    {
+        Device* device = deviceOf(ref);
+        return device != nullptr && device->setProperty(key, property);
+    }
+
+    CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef ref, CFDictionaryRef matching, IOOptionBits)
+    {
+        const Device* device = deviceOf(ref);
+        if (device == nullptr)
+            return nullptr;
+        CFMutableArrayRef found = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+        for (Element* element : device->elements())
+            if (matching == nullptr || element->matches(matching))
+                CFArrayAppendValue(found, element);
+        if (CFArrayGetCount(found) == 0)
+        {
+            CFRelease(found);
+            return nullptr;
+        }
+        return found;
+    }
+
+    void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+    {
+        if (Device* device = deviceOf(ref))
+            device->schedule(runLoop, runLoopMode);
+    }
+
+    void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+    {
+        if (Device* device = deviceOf(ref))
+            device->unschedule(runLoop, runLoopMode);
+    }
+
+    void IOHIDDeviceRegisterRemovalCallback(IOHIDDeviceRef ref, IOHIDCallback callback, void* context)
+    {
+        if (Device* device = deviceOf(ref))
+            device->setRemovalCallback(callback, context);
+    }
+
+    void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef ref, uint8_t* report, CFIndex reportLength,
+                                                IOHIDReportCallback callback, void* context)
+    {
+        if (Device* device = deviceOf(ref))
+            device->setInputReportCallback(report, reportLength, callback, context);
+    }
+
+    IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef ref, IOHIDReportType reportType, CFIndex reportID,
+                                  const uint8_t* report, CFIndex reportLength)
+    {
+        Device* device = deviceOf(ref);
+        return device != nullptr ? device->sendReport(reportType, reportID, report, reportLength)
+                                 : kIOReturnBadArgument;
+    }
+
+    IOReturn IOHIDDeviceGetValue(IOHIDDeviceRef ref, IOHIDElementRef element, IOHIDValueRef* pValue)
+    {
+        Device* device = deviceOf(ref);
+        return device != nullptr ? device->currentValue(cf::as<Element>(element), pValue)
+                                 : kIOReturnBadArgument;
+    }
 
 } // extern "C"

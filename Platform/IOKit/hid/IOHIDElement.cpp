@@ -40,7 +40,8 @@ cf::Owned<CFMutableDictionaryRef> publishedProperties(const hidraw::ParsedElemen
     setFlag(dictionary, CFSTR(kIOHIDElementIsRelativeKey), element.flags & hidraw::kFlagRelative);
     setFlag(dictionary, CFSTR(kIOHIDElementIsWrappingKey), element.flags & hidraw::kFlagWrap);
     setFlag(dictionary, CFSTR(kIOHIDElementIsNonLinearKey), element.flags & hidraw::kFlagNonLinear);
-    setFlag(dictionary, CFSTR(kIOHIDElementHasPreferredStateKey), !(element.flags & hidraw::kFlagNoPreferredState));
+    setFlag(dictionary, CFSTR(kIOHIDElementHasPreferredStateKey),
+            !(element.flags & hidraw::kFlagNoPreferredState));
     setFlag(dictionary, CFSTR(kIOHIDElementHasNullStateKey), element.flags & hidraw::kFlagNullState);
     return properties;
 }
@@ -104,171 +105,173 @@ bool Element::matches(CFDictionaryRef matching) const
 
 using namespace iohid;
 
-extern "C" {
-
-CFTypeID IOHIDElementGetTypeID(void)
+extern "C"
 {
-    return Element::staticTypeID();
-}
 
-IOHIDDeviceRef IOHIDElementGetDevice(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? cf::toRef<IOHIDDeviceRef>(element->device()) : nullptr;
-}
+    CFTypeID IOHIDElementGetTypeID(void)
+    {
+        return Element::staticTypeID();
+    }
 
-IOHIDElementRef IOHIDElementGetParent(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    iohid::Device* device = element != nullptr ? element->device() : nullptr;
-    if (device == nullptr || element->parsed.parent < 0)
+    IOHIDDeviceRef IOHIDElementGetDevice(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? cf::toRef<IOHIDDeviceRef>(element->device()) : nullptr;
+    }
+
+    IOHIDElementRef IOHIDElementGetParent(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        iohid::Device* device = element != nullptr ? element->device() : nullptr;
+        if (device == nullptr || element->parsed.parent < 0)
+            return nullptr;
+        return cf::toRef<IOHIDElementRef>(device->elements()[size_t(element->parsed.parent)]);
+    }
+
+    CFArrayRef IOHIDElementGetChildren(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->children : nullptr;
+    }
+
+    IOHIDElementCookie IOHIDElementGetCookie(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.cookie : 0;
+    }
+
+    IOHIDElementType IOHIDElementGetType(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return static_cast<IOHIDElementType>(element != nullptr ? element->parsed.type : 0);
+    }
+
+    IOHIDElementCollectionType IOHIDElementGetCollectionType(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return static_cast<IOHIDElementCollectionType>(element != nullptr ? element->parsed.collectionType
+                                                                          : 0);
+    }
+
+    uint32_t IOHIDElementGetUsagePage(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.usagePage : 0;
+    }
+
+    uint32_t IOHIDElementGetUsage(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.usage : 0;
+    }
+
+    CFStringRef IOHIDElementGetName(IOHIDElementRef)
+    {
         return nullptr;
-    return cf::toRef<IOHIDElementRef>(device->elements()[size_t(element->parsed.parent)]);
-}
+    }
 
-CFArrayRef IOHIDElementGetChildren(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->children : nullptr;
-}
+    Boolean IOHIDElementIsVirtual(IOHIDElementRef)
+    {
+        return false;
+    }
 
-IOHIDElementCookie IOHIDElementGetCookie(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.cookie : 0;
-}
+    Boolean IOHIDElementIsRelative(IOHIDElementRef ref)
+    {
+        return flagOf(ref, hidraw::kFlagRelative);
+    }
 
-IOHIDElementType IOHIDElementGetType(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return static_cast<IOHIDElementType>(element != nullptr ? element->parsed.type : 0);
-}
+    Boolean IOHIDElementIsWrapping(IOHIDElementRef ref)
+    {
+        return flagOf(ref, hidraw::kFlagWrap);
+    }
 
-IOHIDElementCollectionType IOHIDElementGetCollectionType(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return static_cast<IOHIDElementCollectionType>(element != nullptr ? element->parsed.collectionType : 0);
-}
+    Boolean IOHIDElementIsArray(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr && element->parsed.isArray;
+    }
 
-uint32_t IOHIDElementGetUsagePage(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.usagePage : 0;
-}
+    Boolean IOHIDElementIsNonLinear(IOHIDElementRef ref)
+    {
+        return flagOf(ref, hidraw::kFlagNonLinear);
+    }
 
-uint32_t IOHIDElementGetUsage(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.usage : 0;
-}
+    Boolean IOHIDElementHasPreferredState(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr && !element->parsed.isCollection() &&
+               (element->parsed.flags & hidraw::kFlagNoPreferredState) == 0;
+    }
 
-CFStringRef IOHIDElementGetName(IOHIDElementRef)
-{
-    return nullptr;
-}
+    Boolean IOHIDElementHasNullState(IOHIDElementRef ref)
+    {
+        return flagOf(ref, hidraw::kFlagNullState);
+    }
 
-Boolean IOHIDElementIsVirtual(IOHIDElementRef)
-{
-    return false;
-}
+    uint32_t IOHIDElementGetReportID(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.reportId : 0;
+    }
 
-Boolean IOHIDElementIsRelative(IOHIDElementRef ref)
-{
-    return flagOf(ref, hidraw::kFlagRelative);
-}
+    uint32_t IOHIDElementGetReportSize(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.reportSize : 0;
+    }
 
-Boolean IOHIDElementIsWrapping(IOHIDElementRef ref)
-{
-    return flagOf(ref, hidraw::kFlagWrap);
-}
+    uint32_t IOHIDElementGetReportCount(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.reportCount : 0;
+    }
 
-Boolean IOHIDElementIsArray(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr && element->parsed.isArray;
-}
+    uint32_t IOHIDElementGetUnit(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.unit : 0;
+    }
 
-Boolean IOHIDElementIsNonLinear(IOHIDElementRef ref)
-{
-    return flagOf(ref, hidraw::kFlagNonLinear);
-}
+    uint32_t IOHIDElementGetUnitExponent(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.unitExponent : 0;
+    }
 
-Boolean IOHIDElementHasPreferredState(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr && !element->parsed.isCollection() &&
-           (element->parsed.flags & hidraw::kFlagNoPreferredState) == 0;
-}
+    CFIndex IOHIDElementGetLogicalMin(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.logicalMin : 0;
+    }
 
-Boolean IOHIDElementHasNullState(IOHIDElementRef ref)
-{
-    return flagOf(ref, hidraw::kFlagNullState);
-}
+    CFIndex IOHIDElementGetLogicalMax(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.logicalMax : 0;
+    }
 
-uint32_t IOHIDElementGetReportID(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.reportId : 0;
-}
+    CFIndex IOHIDElementGetPhysicalMin(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.physicalMin : 0;
+    }
 
-uint32_t IOHIDElementGetReportSize(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.reportSize : 0;
-}
+    CFIndex IOHIDElementGetPhysicalMax(IOHIDElementRef ref)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->parsed.physicalMax : 0;
+    }
 
-uint32_t IOHIDElementGetReportCount(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.reportCount : 0;
-}
+    CFTypeRef IOHIDElementGetProperty(IOHIDElementRef ref, CFStringRef key)
+    {
+        const Element* element = elementOf(ref);
+        return element != nullptr ? element->property(key) : nullptr;
+    }
 
-uint32_t IOHIDElementGetUnit(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.unit : 0;
-}
-
-uint32_t IOHIDElementGetUnitExponent(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.unitExponent : 0;
-}
-
-CFIndex IOHIDElementGetLogicalMin(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.logicalMin : 0;
-}
-
-CFIndex IOHIDElementGetLogicalMax(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.logicalMax : 0;
-}
-
-CFIndex IOHIDElementGetPhysicalMin(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.physicalMin : 0;
-}
-
-CFIndex IOHIDElementGetPhysicalMax(IOHIDElementRef ref)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->parsed.physicalMax : 0;
-}
-
-CFTypeRef IOHIDElementGetProperty(IOHIDElementRef ref, CFStringRef key)
-{
-    const Element* element = elementOf(ref);
-    return element != nullptr ? element->property(key) : nullptr;
-}
-
-Boolean IOHIDElementSetProperty(IOHIDElementRef ref, CFStringRef key, CFTypeRef property)
-{
-    Element* element = elementOf(ref);
-    return element != nullptr && element->setProperty(key, property);
-}
+    Boolean IOHIDElementSetProperty(IOHIDElementRef ref, CFStringRef key, CFTypeRef property)
+    {
+        Element* element = elementOf(ref);
+        return element != nullptr && element->setProperty(key, property);
+    }
 
 } // extern "C"

@@ -88,7 +88,8 @@ bool Manager::fits(const Device& device) const
     if (criteria.empty())
         return true;
     return std::any_of(criteria.begin(), criteria.end(),
-                       [&](const cf::Owned<CFDictionaryRef>& dictionary) { return device.matches(dictionary.get()); });
+                       [&](const cf::Owned<CFDictionaryRef>& dictionary)
+                       { return device.matches(dictionary.get()); });
 }
 
 // Listens before listing, so that no arrival falls between the two.
@@ -121,9 +122,10 @@ void Manager::takeAnnouncements()
 
 void Manager::add(const hidraw::NodeDescription& node)
 {
-    const bool present = std::any_of(known.begin(), known.end(), [&](const Known& entry) {
-        return entry.device->syspath() == node.syspath && !entry.device->isRemoved();
-    });
+    const bool present =
+        std::any_of(known.begin(), known.end(),
+                    [&](const Known& entry)
+                    { return entry.device->syspath() == node.syspath && !entry.device->isRemoved(); });
     if (present)
         return;
     known.push_back(Known{DeviceDirectory::instance().acquire(node)});
@@ -313,75 +315,78 @@ std::vector<cf::Owned<CFDictionaryRef>> dictionariesOf(CFArrayRef array)
 
 using namespace iohid;
 
-extern "C" {
-
-CFTypeID IOHIDManagerGetTypeID(void)
+extern "C"
 {
-    return Manager::staticTypeID();
-}
 
-IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits)
-{
-    return cf::toRef<IOHIDManagerRef>(new Manager);
-}
+    CFTypeID IOHIDManagerGetTypeID(void)
+    {
+        return Manager::staticTypeID();
+    }
 
-IOReturn IOHIDManagerOpen(IOHIDManagerRef ref, IOOptionBits)
-{
-    Manager* manager = managerOf(ref);
-    return manager != nullptr ? manager->open() : kIOReturnBadArgument;
-}
+    IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits)
+    {
+        return cf::toRef<IOHIDManagerRef>(new Manager);
+    }
 
-IOReturn IOHIDManagerClose(IOHIDManagerRef ref, IOOptionBits)
-{
-    Manager* manager = managerOf(ref);
-    return manager != nullptr ? manager->close() : kIOReturnBadArgument;
-}
+    IOReturn IOHIDManagerOpen(IOHIDManagerRef ref, IOOptionBits)
+    {
+        Manager* manager = managerOf(ref);
+        return manager != nullptr ? manager->open() : kIOReturnBadArgument;
+    }
 
-void IOHIDManagerSetDeviceMatching(IOHIDManagerRef ref, CFDictionaryRef matching)
-{
-    Manager* manager = managerOf(ref);
-    if (manager == nullptr)
-        return;
-    std::vector<cf::Owned<CFDictionaryRef>> dictionaries;
-    if (matching != nullptr && CFDictionaryGetCount(matching) > 0)
-        dictionaries.emplace_back(static_cast<CFDictionaryRef>(CFRetain(matching)));
-    manager->setCriteria(std::move(dictionaries));
-}
+    IOReturn IOHIDManagerClose(IOHIDManagerRef ref, IOOptionBits)
+    {
+        Manager* manager = managerOf(ref);
+        return manager != nullptr ? manager->close() : kIOReturnBadArgument;
+    }
 
-void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef ref, CFArrayRef multiple)
-{
-    if (Manager* manager = managerOf(ref))
-        manager->setCriteria(dictionariesOf(multiple));
-}
+    void IOHIDManagerSetDeviceMatching(IOHIDManagerRef ref, CFDictionaryRef matching)
+    {
+        Manager* manager = managerOf(ref);
+        if (manager == nullptr)
+            return;
+        std::vector<cf::Owned<CFDictionaryRef>> dictionaries;
+        if (matching != nullptr && CFDictionaryGetCount(matching) > 0)
+            dictionaries.emplace_back(static_cast<CFDictionaryRef>(CFRetain(matching)));
+        manager->setCriteria(std::move(dictionaries));
+    }
 
-CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef ref)
-{
-    Manager* manager = managerOf(ref);
-    return manager != nullptr ? manager->copyDevices() : nullptr;
-}
+    void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef ref, CFArrayRef multiple)
+    {
+        if (Manager* manager = managerOf(ref))
+            manager->setCriteria(dictionariesOf(multiple));
+    }
 
-void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef ref, IOHIDDeviceCallback callback, void* context)
-{
-    if (Manager* manager = managerOf(ref))
-        manager->setMatchingCallback(callback, context);
-}
+    CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef ref)
+    {
+        Manager* manager = managerOf(ref);
+        return manager != nullptr ? manager->copyDevices() : nullptr;
+    }
 
-void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef ref, IOHIDDeviceCallback callback, void* context)
-{
-    if (Manager* manager = managerOf(ref))
-        manager->setRemovalCallback(callback, context);
-}
+    void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef ref, IOHIDDeviceCallback callback,
+                                                    void* context)
+    {
+        if (Manager* manager = managerOf(ref))
+            manager->setMatchingCallback(callback, context);
+    }
 
-void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
-{
-    if (Manager* manager = managerOf(ref))
-        manager->schedule(runLoop, runLoopMode);
-}
+    void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef ref, IOHIDDeviceCallback callback,
+                                                   void* context)
+    {
+        if (Manager* manager = managerOf(ref))
+            manager->setRemovalCallback(callback, context);
+    }
 
-void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
-{
-    if (Manager* manager = managerOf(ref))
-        manager->unschedule(runLoop, runLoopMode);
-}
+    void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+    {
+        if (Manager* manager = managerOf(ref))
+            manager->schedule(runLoop, runLoopMode);
+    }
+
+    void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef ref, CFRunLoopRef runLoop, CFStringRef runLoopMode)
+    {
+        if (Manager* manager = managerOf(ref))
+            manager->unschedule(runLoop, runLoopMode);
+    }
 
 } // extern "C"

@@ -94,79 +94,81 @@ IOHIDValueRef Queue::copyNext(CFTimeInterval timeout)
     if (!buffer.pop(value, toNanoseconds(timeout)))
         return nullptr;
     Element* element = device->elements()[value.element];
-    return cf::toRef<IOHIDValueRef>(new Value(element, value.timestamp, value.integer, std::move(value.bytes)));
+    return cf::toRef<IOHIDValueRef>(
+        new Value(element, value.timestamp, value.integer, std::move(value.bytes)));
 }
 
 } // namespace iohid
 
 using namespace iohid;
 
-extern "C" {
-
-CFTypeID IOHIDQueueGetTypeID(void)
+extern "C"
 {
-    return Queue::staticTypeID();
-}
 
-IOHIDQueueRef IOHIDQueueCreate(CFAllocatorRef, IOHIDDeviceRef deviceRef, CFIndex depth, IOOptionBits)
-{
-    Device* device = cf::as<Device>(deviceRef);
-    if (device == nullptr || depth < 1)
-        return nullptr;
-    return cf::toRef<IOHIDQueueRef>(new Queue(device, size_t(depth)));
-}
+    CFTypeID IOHIDQueueGetTypeID(void)
+    {
+        return Queue::staticTypeID();
+    }
 
-IOHIDDeviceRef IOHIDQueueGetDevice(IOHIDQueueRef ref)
-{
-    const Queue* queue = queueOf(ref);
-    return queue != nullptr ? cf::toRef<IOHIDDeviceRef>(queue->device) : nullptr;
-}
+    IOHIDQueueRef IOHIDQueueCreate(CFAllocatorRef, IOHIDDeviceRef deviceRef, CFIndex depth, IOOptionBits)
+    {
+        Device* device = cf::as<Device>(deviceRef);
+        if (device == nullptr || depth < 1)
+            return nullptr;
+        return cf::toRef<IOHIDQueueRef>(new Queue(device, size_t(depth)));
+    }
 
-CFIndex IOHIDQueueGetDepth(IOHIDQueueRef ref)
-{
-    const Queue* queue = queueOf(ref);
-    return queue != nullptr ? CFIndex(queue->buffer.depth()) : 0;
-}
+    IOHIDDeviceRef IOHIDQueueGetDevice(IOHIDQueueRef ref)
+    {
+        const Queue* queue = queueOf(ref);
+        return queue != nullptr ? cf::toRef<IOHIDDeviceRef>(queue->device) : nullptr;
+    }
 
-void IOHIDQueueAddElement(IOHIDQueueRef ref, IOHIDElementRef element)
-{
-    if (Queue* queue = queueOf(ref))
-        queue->add(cf::as<Element>(element));
-}
+    CFIndex IOHIDQueueGetDepth(IOHIDQueueRef ref)
+    {
+        const Queue* queue = queueOf(ref);
+        return queue != nullptr ? CFIndex(queue->buffer.depth()) : 0;
+    }
 
-void IOHIDQueueRemoveElement(IOHIDQueueRef ref, IOHIDElementRef element)
-{
-    if (Queue* queue = queueOf(ref))
-        queue->remove(cf::as<Element>(element));
-}
+    void IOHIDQueueAddElement(IOHIDQueueRef ref, IOHIDElementRef element)
+    {
+        if (Queue* queue = queueOf(ref))
+            queue->add(cf::as<Element>(element));
+    }
 
-Boolean IOHIDQueueContainsElement(IOHIDQueueRef ref, IOHIDElementRef element)
-{
-    const Queue* queue = queueOf(ref);
-    return queue != nullptr && queue->contains(cf::as<Element>(element));
-}
+    void IOHIDQueueRemoveElement(IOHIDQueueRef ref, IOHIDElementRef element)
+    {
+        if (Queue* queue = queueOf(ref))
+            queue->remove(cf::as<Element>(element));
+    }
 
-void IOHIDQueueStart(IOHIDQueueRef ref)
-{
-    if (Queue* queue = queueOf(ref))
-        queue->start();
-}
+    Boolean IOHIDQueueContainsElement(IOHIDQueueRef ref, IOHIDElementRef element)
+    {
+        const Queue* queue = queueOf(ref);
+        return queue != nullptr && queue->contains(cf::as<Element>(element));
+    }
 
-void IOHIDQueueStop(IOHIDQueueRef ref)
-{
-    if (Queue* queue = queueOf(ref))
-        queue->stop();
-}
+    void IOHIDQueueStart(IOHIDQueueRef ref)
+    {
+        if (Queue* queue = queueOf(ref))
+            queue->start();
+    }
 
-IOHIDValueRef IOHIDQueueCopyNextValueWithTimeout(IOHIDQueueRef ref, CFTimeInterval timeout)
-{
-    Queue* queue = queueOf(ref);
-    return queue != nullptr ? queue->copyNext(timeout) : nullptr;
-}
+    void IOHIDQueueStop(IOHIDQueueRef ref)
+    {
+        if (Queue* queue = queueOf(ref))
+            queue->stop();
+    }
 
-IOHIDValueRef IOHIDQueueCopyNextValue(IOHIDQueueRef ref)
-{
-    return IOHIDQueueCopyNextValueWithTimeout(ref, 0);
-}
+    IOHIDValueRef IOHIDQueueCopyNextValueWithTimeout(IOHIDQueueRef ref, CFTimeInterval timeout)
+    {
+        Queue* queue = queueOf(ref);
+        return queue != nullptr ? queue->copyNext(timeout) : nullptr;
+    }
+
+    IOHIDValueRef IOHIDQueueCopyNextValue(IOHIDQueueRef ref)
+    {
+        return IOHIDQueueCopyNextValueWithTimeout(ref, 0);
+    }
 
 } // extern "C"

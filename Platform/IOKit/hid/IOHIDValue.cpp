@@ -15,7 +15,8 @@ double physicalValue(const hidraw::ParsedElement& element, int64_t integer)
     if (logicalSpan == 0)
         return double(element.physicalMin);
     const double physicalSpan = double(element.physicalMax) - double(element.physicalMin);
-    return double(element.physicalMin) + (double(integer) - double(element.logicalMin)) * physicalSpan / logicalSpan;
+    return double(element.physicalMin) +
+           (double(integer) - double(element.logicalMin)) * physicalSpan / logicalSpan;
 }
 
 // The unit exponent is a 4-bit signed number: 0xE is -2.
@@ -29,7 +30,8 @@ double exponentValue(const hidraw::ParsedElement& element, int64_t integer)
 
 double calibration(const Element& element, const char* key, double fallback)
 {
-    const cf::Owned<CFStringRef> name(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+    const cf::Owned<CFStringRef> name(
+        CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
     const CFTypeRef value = element.property(name.get());
     if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID())
         return fallback;
@@ -51,8 +53,10 @@ double calibratedValue(const Element& element, int64_t integer)
 {
     const double low = calibration(element, kIOHIDElementCalibrationMinKey, -1.0);
     const double high = calibration(element, kIOHIDElementCalibrationMaxKey, 1.0);
-    const double saturationLow = calibration(element, kIOHIDElementCalibrationSaturationMinKey, element.parsed.logicalMin);
-    const double saturationHigh = calibration(element, kIOHIDElementCalibrationSaturationMaxKey, element.parsed.logicalMax);
+    const double saturationLow =
+        calibration(element, kIOHIDElementCalibrationSaturationMinKey, element.parsed.logicalMin);
+    const double saturationHigh =
+        calibration(element, kIOHIDElementCalibrationSaturationMaxKey, element.parsed.logicalMax);
     const double deadLow = calibration(element, kIOHIDElementCalibrationDeadZoneMinKey, 0);
     const double deadHigh = calibration(element, kIOHIDElementCalibrationDeadZoneMaxKey, 0);
     const double granularity = calibration(element, kIOHIDElementCalibrationGranularityKey, 0);
@@ -88,7 +92,8 @@ CFTypeID Value::staticTypeID()
 }
 
 Value::Value(Element* element, uint64_t timestamp, int64_t integer, std::vector<uint8_t> bytes)
-    : cf::Object(staticTypeID()), element(element), timestamp(timestamp), integer(integer), bytes(std::move(bytes))
+    : cf::Object(staticTypeID()), element(element), timestamp(timestamp), integer(integer),
+      bytes(std::move(bytes))
 {
     element->retain();
 }
@@ -102,82 +107,84 @@ Value::~Value()
 
 using namespace iohid;
 
-extern "C" {
-
-CFTypeID IOHIDValueGetTypeID(void)
+extern "C"
 {
-    return Value::staticTypeID();
-}
 
-IOHIDValueRef IOHIDValueCreateWithIntegerValue(CFAllocatorRef, IOHIDElementRef elementRef, uint64_t timeStamp,
-                                               CFIndex value)
-{
-    Element* element = cf::as<Element>(elementRef);
-    if (element == nullptr)
-        return nullptr;
-    std::vector<uint8_t> bytes(sizeof value);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = uint8_t(uint64_t(value) >> (8 * i));
-    return cf::toRef<IOHIDValueRef>(new Value(element, timeStamp, value, std::move(bytes)));
-}
-
-IOHIDValueRef IOHIDValueCreateWithBytes(CFAllocatorRef, IOHIDElementRef elementRef, uint64_t timeStamp,
-                                        const uint8_t* bytes, CFIndex length)
-{
-    Element* element = cf::as<Element>(elementRef);
-    if (element == nullptr || (bytes == nullptr && length > 0) || length < 0)
-        return nullptr;
-    std::vector<uint8_t> copied(bytes, bytes + length);
-    const int32_t integer = hidraw::extractField(copied, 0, element->parsed.reportSize, element->parsed.isSigned());
-    return cf::toRef<IOHIDValueRef>(new Value(element, timeStamp, integer, std::move(copied)));
-}
-
-IOHIDElementRef IOHIDValueGetElement(IOHIDValueRef ref)
-{
-    const Value* value = valueOf(ref);
-    return value != nullptr ? cf::toRef<IOHIDElementRef>(value->element) : nullptr;
-}
-
-uint64_t IOHIDValueGetTimeStamp(IOHIDValueRef ref)
-{
-    const Value* value = valueOf(ref);
-    return value != nullptr ? value->timestamp : 0;
-}
-
-CFIndex IOHIDValueGetLength(IOHIDValueRef ref)
-{
-    const Value* value = valueOf(ref);
-    return value != nullptr ? CFIndex(value->bytes.size()) : 0;
-}
-
-const uint8_t* IOHIDValueGetBytePtr(IOHIDValueRef ref)
-{
-    const Value* value = valueOf(ref);
-    return value != nullptr ? value->bytes.data() : nullptr;
-}
-
-CFIndex IOHIDValueGetIntegerValue(IOHIDValueRef ref)
-{
-    const Value* value = valueOf(ref);
-    return value != nullptr ? CFIndex(value->integer) : 0;
-}
-
-double IOHIDValueGetScaledValue(IOHIDValueRef ref, IOHIDValueScaleType type)
-{
-    const Value* value = valueOf(ref);
-    if (value == nullptr)
-        return 0;
-    switch (type)
+    CFTypeID IOHIDValueGetTypeID(void)
     {
-    case kIOHIDValueScaleTypeCalibrated:
-        return calibratedValue(*value->element, value->integer);
-    case kIOHIDValueScaleTypePhysical:
-        return physicalValue(value->element->parsed, value->integer);
-    case kIOHIDValueScaleTypeExponent:
-        return exponentValue(value->element->parsed, value->integer);
-    default:
-        return double(value->integer);
+        return Value::staticTypeID();
     }
-}
+
+    IOHIDValueRef IOHIDValueCreateWithIntegerValue(CFAllocatorRef, IOHIDElementRef elementRef,
+                                                   uint64_t timeStamp, CFIndex value)
+    {
+        Element* element = cf::as<Element>(elementRef);
+        if (element == nullptr)
+            return nullptr;
+        std::vector<uint8_t> bytes(sizeof value);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = uint8_t(uint64_t(value) >> (8 * i));
+        return cf::toRef<IOHIDValueRef>(new Value(element, timeStamp, value, std::move(bytes)));
+    }
+
+    IOHIDValueRef IOHIDValueCreateWithBytes(CFAllocatorRef, IOHIDElementRef elementRef, uint64_t timeStamp,
+                                            const uint8_t* bytes, CFIndex length)
+    {
+        Element* element = cf::as<Element>(elementRef);
+        if (element == nullptr || (bytes == nullptr && length > 0) || length < 0)
+            return nullptr;
+        std::vector<uint8_t> copied(bytes, bytes + length);
+        const int32_t integer =
+            hidraw::extractField(copied, 0, element->parsed.reportSize, element->parsed.isSigned());
+        return cf::toRef<IOHIDValueRef>(new Value(element, timeStamp, integer, std::move(copied)));
+    }
+
+    IOHIDElementRef IOHIDValueGetElement(IOHIDValueRef ref)
+    {
+        const Value* value = valueOf(ref);
+        return value != nullptr ? cf::toRef<IOHIDElementRef>(value->element) : nullptr;
+    }
+
+    uint64_t IOHIDValueGetTimeStamp(IOHIDValueRef ref)
+    {
+        const Value* value = valueOf(ref);
+        return value != nullptr ? value->timestamp : 0;
+    }
+
+    CFIndex IOHIDValueGetLength(IOHIDValueRef ref)
+    {
+        const Value* value = valueOf(ref);
+        return value != nullptr ? CFIndex(value->bytes.size()) : 0;
+    }
+
+    const uint8_t* IOHIDValueGetBytePtr(IOHIDValueRef ref)
+    {
+        const Value* value = valueOf(ref);
+        return value != nullptr ? value->bytes.data() : nullptr;
+    }
+
+    CFIndex IOHIDValueGetIntegerValue(IOHIDValueRef ref)
+    {
+        const Value* value = valueOf(ref);
+        return value != nullptr ? CFIndex(value->integer) : 0;
+    }
+
+    double IOHIDValueGetScaledValue(IOHIDValueRef ref, IOHIDValueScaleType type)
+    {
+        const Value* value = valueOf(ref);
+        if (value == nullptr)
+            return 0;
+        switch (type)
+        {
+        case kIOHIDValueScaleTypeCalibrated:
+            return calibratedValue(*value->element, value->integer);
+        case kIOHIDValueScaleTypePhysical:
+            return physicalValue(value->element->parsed, value->integer);
+        case kIOHIDValueScaleTypeExponent:
+            return exponentValue(value->element->parsed, value->integer);
+        default:
+            return double(value->integer);
+        }
+    }
 
 } // extern "C"

@@ -112,44 +112,45 @@ Device* deviceForService(io_service_t service)
 
 using namespace iohid;
 
-extern "C" {
-
-const mach_port_t kIOMasterPortDefault = MACH_PORT_NULL;
-const mach_port_t kIOMainPortDefault = MACH_PORT_NULL;
-
-CFMutableDictionaryRef IOServiceMatching(const char* name)
+extern "C"
 {
-    if (name == nullptr)
-        return nullptr;
-    CFMutableDictionaryRef matching = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                &kCFTypeDictionaryValueCallBacks);
-    const auto className = makeString(name);
-    if (matching != nullptr && className)
-        CFDictionarySetValue(matching, CFSTR(kIOProviderClassKey), className.get());
-    return matching;
-}
 
-io_service_t IOServiceGetMatchingService(mach_port_t, CFDictionaryRef matching)
-{
-    if (matching == nullptr)
+    const mach_port_t kIOMasterPortDefault = MACH_PORT_NULL;
+    const mach_port_t kIOMainPortDefault = MACH_PORT_NULL;
+
+    CFMutableDictionaryRef IOServiceMatching(const char* name)
+    {
+        if (name == nullptr)
+            return nullptr;
+        CFMutableDictionaryRef matching = CFDictionaryCreateMutable(
+            kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+        const auto className = makeString(name);
+        if (matching != nullptr && className)
+            CFDictionarySetValue(matching, CFSTR(kIOProviderClassKey), className.get());
+        return matching;
+    }
+
+    io_service_t IOServiceGetMatchingService(mach_port_t, CFDictionaryRef matching)
+    {
+        if (matching == nullptr)
+            return IO_OBJECT_NULL;
+        const cf::Owned<CFDictionaryRef> consumed(matching);
+        if (!isHidDeviceClass(matching))
+            return IO_OBJECT_NULL;
+        for (const auto& node : hidraw::enumerateNodes())
+            if (serviceMatches(node, matching))
+                return HandleTable::instance().add(node.syspath);
         return IO_OBJECT_NULL;
-    const cf::Owned<CFDictionaryRef> consumed(matching);
-    if (!isHidDeviceClass(matching))
-        return IO_OBJECT_NULL;
-    for (const auto& node : hidraw::enumerateNodes())
-        if (serviceMatches(node, matching))
-            return HandleTable::instance().add(node.syspath);
-    return IO_OBJECT_NULL;
-}
+    }
 
-kern_return_t IOObjectRelease(io_object_t object)
-{
-    return HandleTable::instance().release(object) ? kIOReturnSuccess : kIOReturnBadArgument;
-}
+    kern_return_t IOObjectRelease(io_object_t object)
+    {
+        return HandleTable::instance().release(object) ? kIOReturnSuccess : kIOReturnBadArgument;
+    }
 
-kern_return_t IOObjectRetain(io_object_t object)
-{
-    return HandleTable::instance().retain(object) ? kIOReturnSuccess : kIOReturnBadArgument;
-}
+    kern_return_t IOObjectRetain(io_object_t object)
+    {
+        return HandleTable::instance().retain(object) ? kIOReturnSuccess : kIOReturnBadArgument;
+    }
 
 } // extern "C"

@@ -15,13 +15,15 @@ cf::Owned<CFMutableDictionaryRef> newDictionary()
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
 }
 
-void setOptionalNumber(CFMutableDictionaryRef dictionary, CFStringRef key, const std::optional<uint32_t>& value)
+void setOptionalNumber(CFMutableDictionaryRef dictionary, CFStringRef key,
+                       const std::optional<uint32_t>& value)
 {
     if (value)
         setNumber(dictionary, key, *value);
 }
 
-void setOptionalString(CFMutableDictionaryRef dictionary, CFStringRef key, const std::optional<std::string>& value)
+void setOptionalString(CFMutableDictionaryRef dictionary, CFStringRef key,
+                       const std::optional<std::string>& value)
 {
     if (!value)
         return;
@@ -68,7 +70,8 @@ cf::Owned<CFMutableDictionaryRef> makePropertyDictionary(const hidraw::DevicePro
         setNumber(d, CFSTR(kIOHIDPrimaryUsagePageKey), primary->usagePage);
         setNumber(d, CFSTR(kIOHIDPrimaryUsageKey), primary->usage);
     }
-    CFDictionarySetValue(d, CFSTR(kIOHIDDeviceUsagePairsKey), usagePairs(properties.descriptor.applicationUsages).get());
+    CFDictionarySetValue(d, CFSTR(kIOHIDDeviceUsagePairsKey),
+                         usagePairs(properties.descriptor.applicationUsages).get());
     setSize(d, CFSTR(kIOHIDMaxInputReportSizeKey), properties.descriptor.maxInputReportSize);
     setSize(d, CFSTR(kIOHIDMaxOutputReportSizeKey), properties.descriptor.maxOutputReportSize);
     setSize(d, CFSTR(kIOHIDMaxFeatureReportSizeKey), properties.descriptor.maxFeatureReportSize);

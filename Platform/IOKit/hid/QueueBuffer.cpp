@@ -46,7 +46,8 @@ void QueueBuffer::push(size_t element, int32_t integer, uint64_t timestamp, std:
 bool QueueBuffer::pop(QueuedValue& value, std::chrono::nanoseconds timeout)
 {
     std::unique_lock<std::mutex> guard(lock);
-    if (count == 0 && (timeout.count() <= 0 || !arrived.wait_for(guard, timeout, [this] { return count > 0; })))
+    if (count == 0 &&
+        (timeout.count() <= 0 || !arrived.wait_for(guard, timeout, [this] { return count > 0; })))
         return false;
     const QueuedValue& slot = slots[head];
     value.element = slot.element;

@@ -49,9 +49,8 @@ void RunLoopSchedule::remove(CFRunLoopRef runLoop, CFStringRef mode)
     std::vector<Entry> removed;
     {
         std::lock_guard<std::mutex> guard(lock);
-        const auto matches = [&](const Entry& entry) {
-            return entry.runLoop == runLoop && mode != nullptr && CFEqual(entry.mode, mode);
-        };
+        const auto matches = [&](const Entry& entry)
+        { return entry.runLoop == runLoop && mode != nullptr && CFEqual(entry.mode, mode); };
         std::copy_if(entries.begin(), entries.end(), std::back_inserter(removed), matches);
         entries.erase(std::remove_if(entries.begin(), entries.end(), matches), entries.end());
     }

@@ -59,7 +59,10 @@ public:
     class Scope
     {
     public:
-        explicit Scope(DestructionWatch& watch) : watch(watch), outer(watch.innermost) { watch.innermost = this; }
+        explicit Scope(DestructionWatch& watch) : watch(watch), outer(watch.innermost)
+        {
+            watch.innermost = this;
+        }
         ~Scope()
         {
             if (alive)

@@ -23,10 +23,10 @@ public:
 
     enum class ReadStatus
     {
-        report,    // one report of `length` bytes
-        nothing,   // no report waiting
-        stopped,   // stop() was called
-        gone       // the device has gone (unplugged, or the node failed)
+        report,  // one report of `length` bytes
+        nothing, // no report waiting
+        stopped, // stop() was called
+        gone     // the device has gone (unplugged, or the node failed)
     };
 
     struct ReadResult

@@ -10,8 +10,8 @@ namespace
 {
 
 // Bounds that keep a hostile descriptor from making the parser allocate without limit.
-constexpr uint32_t kMaxReportSize = 256;     // bits per field
-constexpr uint32_t kMaxReportCount = 12288;  // fields per item
+constexpr uint32_t kMaxReportSize = 256;    // bits per field
+constexpr uint32_t kMaxReportCount = 12288; // fields per item
 constexpr uint64_t kMaxReportBits = 16384 * 8;
 constexpr size_t kMaxCollectionDepth = 64;
 constexpr size_t kMaxGlobalStack = 16;
@@ -422,7 +422,8 @@ private:
         const uint64_t usageCount = local.usageCount();
         if (usageCount == 0 && (flags & kFlagConstant))
             return true;
-        const uint32_t elements = static_cast<uint32_t>(std::clamp<uint64_t>(usageCount, 1, global.reportCount));
+        const uint32_t elements =
+            static_cast<uint32_t>(std::clamp<uint64_t>(usageCount, 1, global.reportCount));
         for (uint32_t i = 0; i < elements; ++i)
         {
             if (result.elements.size() >= kMaxElements)

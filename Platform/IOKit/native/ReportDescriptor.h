@@ -44,9 +44,9 @@ enum class ReportKind : uint8_t
 
 struct ParsedElement
 {
-    uint32_t cookie = 0;  // 1-based, in descriptor order
-    int32_t parent = -1;  // index of the enclosing collection, -1 at the top
-    uint32_t type = 0;    // an ElementKind
+    uint32_t cookie = 0; // 1-based, in descriptor order
+    int32_t parent = -1; // index of the enclosing collection, -1 at the top
+    uint32_t type = 0;   // an ElementKind
     uint32_t collectionType = 0;
     uint32_t usagePage = 0;
     uint32_t usage = 0;
@@ -61,7 +61,7 @@ struct ParsedElement
     int32_t physicalMax = 0;
     uint32_t unit = 0;
     uint32_t unitExponent = 0;
-    bool isArray = false;    // a selector of an array item: 1 while any field holds arrayIndex
+    bool isArray = false; // a selector of an array item: 1 while any field holds arrayIndex
     int32_t arrayIndex = 0;
 
     bool isCollection() const { return type == kElementCollection; }
@@ -78,10 +78,10 @@ struct UsagePair
 
 struct ParsedDescriptor
 {
-    std::vector<ParsedElement> elements;        // in descriptor order
-    std::vector<UsagePair> applicationUsages;   // of the top-level application collections
-    bool numberedReports = false;               // reports start with their id byte
-    uint32_t maxInputReportSize = 0;            // bytes, the id byte included
+    std::vector<ParsedElement> elements;      // in descriptor order
+    std::vector<UsagePair> applicationUsages; // of the top-level application collections
+    bool numberedReports = false;             // reports start with their id byte
+    uint32_t maxInputReportSize = 0;          // bytes, the id byte included
     uint32_t maxOutputReportSize = 0;
     uint32_t maxFeatureReportSize = 0;
 };

@@ -42,8 +42,12 @@ std::optional<NodeMonitor::Event> nextEvent(NodeMonitor& monitor)
 TEST(Hidraw, EnumerationDescribesEachNodeFromItsAncestors)
 {
     hidtest::HidTestbed bed;
-    bed.addDevice({.productId = 0x001F, .releaseNumber = 0x0123, .busNumber = 2, .ports = {3, 1},
-                   .product = "TRV-Q8", .serialNumber = "A1"});
+    bed.addDevice({.productId = 0x001F,
+                   .releaseNumber = 0x0123,
+                   .busNumber = 2,
+                   .ports = {3, 1},
+                   .product = "TRV-Q8",
+                   .serialNumber = "A1"});
     bed.addDevice({.productId = 0x0042, .ports = {4}, .reportDescriptor = hidtest::kBootMouse});
 
     const auto nodes = enumerateNodes();
@@ -113,10 +117,12 @@ TEST(Hidraw, UnpluggedNodeFailsReadsAndWritesAndWakesWaiters)
     ASSERT_NE(node, nullptr);
 
     HidrawNode::ReadStatus seen = HidrawNode::ReadStatus::nothing;
-    std::thread reader([&] {
-        std::vector<uint8_t> buffer(64);
-        seen = node->waitAndRead(buffer).status;
-    });
+    std::thread reader(
+        [&]
+        {
+            std::vector<uint8_t> buffer(64);
+            seen = node->waitAndRead(buffer).status;
+        });
     bed.unplug(device);
     reader.join();
     EXPECT_EQ(seen, HidrawNode::ReadStatus::gone);
@@ -133,11 +139,13 @@ TEST(Hidraw, StopEndsAWaitAndABlockedWrite)
 
     // Nobody takes the output: the node fills up and the next write has to wait.
     int result = 0;
-    std::thread writer([&] {
-        while ((result = node->write(numberedReport(1, 65), 10000)) == 0)
+    std::thread writer(
+        [&]
         {
-        }
-    });
+            while ((result = node->write(numberedReport(1, 65), 10000)) == 0)
+            {
+            }
+        });
     std::vector<uint8_t> buffer(64);
     std::thread reader([&] { node->waitAndRead(buffer); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -159,8 +159,8 @@ TEST(ReportDescriptor, VendorDeviceKeepsEachReportAsOneElement)
 TEST(ReportDescriptor, FieldsBeyondTheirUsagesShareTheLastUsage)
 {
     // Usages 1 and 2 for four 8-bit fields: usage 2 takes the last three.
-    const std::vector<uint8_t> descriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0x09, 0x02, 0x75,
-                                             0x08, 0x95, 0x04, 0x81, 0x02};
+    const std::vector<uint8_t> descriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0x09, 0x02,
+                                             0x75, 0x08, 0x95, 0x04, 0x81, 0x02};
     const ParsedDescriptor parsed = parseReportDescriptor(descriptor);
     ASSERT_EQ(parsed.elements.size(), 2u);
     EXPECT_EQ(parsed.elements[0].reportCount, 1u);
@@ -203,11 +203,11 @@ TEST(ReportDescriptor, MalformedDescriptorsGiveWhatWasParsedBeforeTheFault)
     EXPECT_TRUE(parseReportDescriptor(hugeCount).elements.empty());
 
     // A long item is stepped over; a usage range over every usage is capped, not expanded.
-    const std::vector<uint8_t> longItem = {0xFE, 0x02, 0x10, 0xAA, 0xBB, 0x09, 0x01, 0x75, 0x08,
-                                           0x95, 0x01, 0x81, 0x02};
+    const std::vector<uint8_t> longItem = {0xFE, 0x02, 0x10, 0xAA, 0xBB, 0x09, 0x01,
+                                           0x75, 0x08, 0x95, 0x01, 0x81, 0x02};
     EXPECT_EQ(parseReportDescriptor(longItem).elements.size(), 1u);
-    const std::vector<uint8_t> everyUsage = {0x1B, 0x00, 0x00, 0x00, 0x00, 0x2B, 0xFF, 0xFF, 0xFF,
-                                             0xFF, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00};
+    const std::vector<uint8_t> everyUsage = {0x1B, 0x00, 0x00, 0x00, 0x00, 0x2B, 0xFF, 0xFF,
+                                             0xFF, 0xFF, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00};
     EXPECT_LE(parseReportDescriptor(everyUsage).elements.size(), 4096u);
 }
 

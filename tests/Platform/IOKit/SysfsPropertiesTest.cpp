@@ -69,8 +69,12 @@ TEST(SysfsProperties, DeviceOffUsbTakesWhatTheHidParentKnows)
 
 TEST(SysfsProperties, EmptyOrGarbledAttributesGiveNoProperty)
 {
-    const NodeAttributes attributes{
-        .hidId = "garbage", .idVendor = "xyz", .bcdDevice = "", .serial = "  \n", .busnum = "1", .devpath = "2.x"};
+    const NodeAttributes attributes{.hidId = "garbage",
+                                    .idVendor = "xyz",
+                                    .bcdDevice = "",
+                                    .serial = "  \n",
+                                    .busnum = "1",
+                                    .devpath = "2.x"};
 
     const DeviceProperties properties = mapDeviceProperties(attributes);
     EXPECT_FALSE(properties.vendorId);

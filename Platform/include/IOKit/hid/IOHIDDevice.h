@@ -28,7 +28,8 @@ Boolean IOHIDDeviceSetProperty(IOHIDDeviceRef device, CFStringRef key, CFTypeRef
 
 // The device's elements that fit the dictionary (all of them for null), in descriptor order,
 // as an array owned by the caller; null when none fits.
-CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device, CFDictionaryRef matching, IOOptionBits options);
+CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device, CFDictionaryRef matching,
+                                           IOOptionBits options);
 
 // The device's callbacks run on the run loop while it runs in the mode.
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);

@@ -40,6 +40,7 @@ void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef manager, IOHIDDev
 
 // The manager's callbacks run on the run loop while it runs in the mode.
 void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
-void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
+void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop,
+                                       CFStringRef runLoopMode);
 
 CF_EXTERN_C_END

@@ -10,7 +10,8 @@ CFTypeID IOHIDQueueGetTypeID(void);
 
 // A stopped queue holding up to `depth` values, owned by the caller; null for a null device
 // or a depth below 1.
-IOHIDQueueRef IOHIDQueueCreate(CFAllocatorRef allocator, IOHIDDeviceRef device, CFIndex depth, IOOptionBits options);
+IOHIDQueueRef IOHIDQueueCreate(CFAllocatorRef allocator, IOHIDDeviceRef device, CFIndex depth,
+                               IOOptionBits options);
 
 IOHIDDeviceRef IOHIDQueueGetDevice(IOHIDQueueRef queue);
 CFIndex IOHIDQueueGetDepth(IOHIDQueueRef queue);

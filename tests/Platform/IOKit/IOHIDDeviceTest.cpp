@@ -1,0 +1,263 @@
+#include "HidApi.h"
+#include "HidTestbed.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace hidapi;
+
+namespace
+{
+
+struct Reports
+{
+    std::vector<std::vector<uint8_t>> seen; // the buffer's content after each call
+    std::vector<CFIndex> lengths;
+    std::vector<uint32_t> ids;
+    uint8_t* buffer = nullptr;
+    size_t bufferSize = 0;
+    int removals = 0;
+
+    static void onReport(void* context, IOReturn result, void*, IOHIDReportType type, uint32_t reportId,
+                         uint8_t* report, CFIndex length)
+    {
+        auto* self = static_cast<Reports*>(context);
+        EXPECT_EQ(result, kIOReturnSuccess);
+        EXPECT_EQ(type, kIOHIDReportTypeInput);
+        EXPECT_EQ(report, self->buffer);
+        self->seen.emplace_back(report, report + self->bufferSize);
+        self->lengths.push_back(length);
+        self->ids.push_back(reportId);
+    }
+
+    static void onRemoval(void* context, IOReturn, void*) { ++static_cast<Reports*>(context)->removals; }
+
+    void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
+    {
+        buffer = into;
+        bufferSize = size;
+        IOHIDDeviceRegisterInputReportCallback(device, into, CFIndex(size), onReport, this);
+        IOHIDDeviceRegisterRemovalCallback(device, onRemoval, this);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
+};
+
+std::vector<uint8_t> pattern(size_t size, uint8_t first)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(first + i);
+    return bytes;
+}
+
+// A device with numbered reports: report 2 is 3 bytes in, report 3 is 2 bytes out.
+const std::vector<uint8_t> kNumbered = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x09,
+                                        0x02, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02, 0x85, 0x03, 0x09,
+                                        0x03, 0x75, 0x08, 0x95, 0x02, 0x91, 0x02, 0xC0};
+
+} // namespace
+
+TEST(IOHIDDevice, SendsOutputReportsWithTheReportNumberFirst)
+{
+    hidtest::HidTestbed bed;
+    const int plain = bed.addDevice({.productId = 0x0001, .ports = {1}});
+    const int numbered = bed.addDevice({.productId = 0x0002, .ports = {2}, .reportDescriptor = kNumbered});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+
+    const auto report = pattern(64, 0xF0);
+    ASSERT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+    std::vector<uint8_t> expected = {0x00};
+    expected.insert(expected.end(), report.begin(), report.end());
+    EXPECT_EQ(bed.readOutputReport(plain, 65), expected);
+
+    IOHIDDeviceRef second = deviceWithProduct(manager.get(), 0x0002);
+    const uint8_t withId[] = {0x03, 0xAA, 0xBB};
+    ASSERT_EQ(IOHIDDeviceSetReport(second, kIOHIDReportTypeOutput, 3, withId, 3), kIOReturnSuccess);
+    EXPECT_EQ(bed.readOutputReport(numbered, 3), std::vector<uint8_t>(withId, withId + 3));
+    const uint8_t withoutId[] = {0xCC, 0xDD};
+    ASSERT_EQ(IOHIDDeviceSetReport(second, kIOHIDReportTypeOutput, 3, withoutId, 2), kIOReturnSuccess);
+    EXPECT_EQ(bed.readOutputReport(numbered, 3), (std::vector<uint8_t>{0x03, 0xCC, 0xDD}));
+
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, 0, report.data(), 64),
+              kIOReturnUnsupported);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, nullptr, 64), kIOReturnBadArgument);
+    EXPECT_EQ(IOHIDDeviceSetReport(nullptr, kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnBadArgument);
+    EXPECT_EQ(bed.drainOutput(plain), 0u);
+}
+
+TEST(IOHIDDevice, SendsNothingUntilOpenedAndAfterTheLastClose)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({});
+    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    IOHIDManagerSetDeviceMatching(manager.get(), nullptr);
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    const auto report = pattern(64, 1);
+
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotOpen);
+    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotOpen);
+    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+    EXPECT_EQ(bed.drainOutput(index), 65u);
+}
+
+TEST(IOHIDDevice, DeliversInputReportsIntoTheCallersBufferWithTheirLength)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[12];
+    std::fill(std::begin(buffer), std::end(buffer), 0xEE);
+    Reports reports;
+    reports.listen(device, buffer, 10); // the last two bytes must stay untouched
+
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(bed.waitUntilInputTaken(index));
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(8, 100)));
+    ASSERT_TRUE(runUntil([&] { return reports.lengths.size() == 2; }));
+
+    EXPECT_EQ(reports.lengths[0], 64);
+    EXPECT_EQ(reports.seen[0], pattern(10, 1));
+    EXPECT_EQ(reports.lengths[1], 8);
+    EXPECT_EQ(std::vector<uint8_t>(reports.seen[1].begin(), reports.seen[1].begin() + 8), pattern(8, 100));
+    EXPECT_EQ(reports.ids, (std::vector<uint32_t>{0, 0}));
+    EXPECT_EQ(buffer[10], 0xEE);
+    EXPECT_EQ(buffer[11], 0xEE);
+
+    // Without a callback, reports are no longer delivered.
+    IOHIDDeviceRegisterInputReportCallback(device, buffer, 10, nullptr, nullptr);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(bed.waitUntilInputTaken(index));
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(reports.lengths.size(), 2u);
+}
+
+TEST(IOHIDDevice, GivesNumberedReportsWithTheirId)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({.reportDescriptor = kNumbered});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[4] = {};
+    Reports reports;
+    reports.listen(device, buffer, sizeof buffer);
+
+    ASSERT_TRUE(bed.writeInputReport(index, std::vector<uint8_t>{0x02, 0x10, 0x20, 0x30}));
+    ASSERT_TRUE(runUntil([&] { return reports.lengths.size() == 1; }));
+    EXPECT_EQ(reports.ids[0], 2u);
+    EXPECT_EQ(reports.lengths[0], 4);
+    EXPECT_EQ(reports.seen[0], (std::vector<uint8_t>{0x02, 0x10, 0x20, 0x30}));
+}
+
+TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[64];
+    Reports reports;
+    reports.listen(device, buffer, sizeof buffer);
+
+    for (int i = 0; i < 65; ++i)
+        ASSERT_TRUE(bed.writeInputReport(index, pattern(64, uint8_t(i))));
+    // The input element shows the last report once every report has been taken.
+    const cf::Owned<CFArrayRef> elements(IOHIDDeviceCopyMatchingElements(device, nullptr, 0));
+    auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
+    IOHIDValueRef value = nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (IOHIDDeviceGetValue(device, input, &value) == kIOReturnSuccess &&
+           IOHIDValueGetIntegerValue(value) != 64)
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    ASSERT_TRUE(runUntil([&] { return reports.lengths.size() >= 64; }));
+    runFor(std::chrono::milliseconds(50));
+
+    ASSERT_EQ(reports.seen.size(), 64u); // the 65th gave way, as the kernel's list does
+    for (size_t i = 0; i < 64; ++i)
+        EXPECT_EQ(reports.seen[i], pattern(64, uint8_t(i))) << "report " << i;
+}
+
+TEST(IOHIDDevice, TellsOfARemovalOnceWhetherTheNodeOrUdevSeesItFirst)
+{
+    hidtest::HidTestbed bed;
+    const int hungUp = bed.addDevice({.productId = 0x0001, .ports = {1}});
+    const int announced = bed.addDevice({.productId = 0x0002, .ports = {2}});
+    const auto manager = openManager();
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    uint8_t firstBuffer[64], secondBuffer[64];
+    Reports first, second;
+    cf::Owned<IOHIDDeviceRef> firstDevice(
+        static_cast<IOHIDDeviceRef>(const_cast<void*>(CFRetain(deviceWithProduct(manager.get(), 0x0001)))));
+    cf::Owned<IOHIDDeviceRef> secondDevice(
+        static_cast<IOHIDDeviceRef>(const_cast<void*>(CFRetain(deviceWithProduct(manager.get(), 0x0002)))));
+    first.listen(firstDevice.get(), firstBuffer, 64);
+    second.listen(secondDevice.get(), secondBuffer, 64);
+
+    bed.hangUp(hungUp);
+    ASSERT_TRUE(runUntil([&] { return first.removals == 1; }));
+    bed.announceRemoval(hungUp);
+    bed.announceRemoval(announced);
+    ASSERT_TRUE(runUntil([&] { return second.removals == 1; }));
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(first.removals, 1);
+    EXPECT_EQ(second.removals, 1);
+
+    const auto report = pattern(64, 0);
+    EXPECT_EQ(IOHIDDeviceSetReport(firstDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
+    EXPECT_EQ(IOHIDDeviceSetReport(secondDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
+    EXPECT_EQ(devicesOf(manager.get()).size(), 0u);
+}
+
+TEST(IOHIDDevice, UnplugDuringAStormOfSendsTouchesNoOtherFile)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({});
+    const auto manager = openManager();
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    CFRetain(device);
+
+    std::atomic<int> sent{0};
+    std::atomic<IOReturn> last{kIOReturnSuccess};
+    std::thread storm(
+        [&]
+        {
+            const auto report = pattern(64, 7);
+            IOReturn result;
+            while ((result = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64)) ==
+                   kIOReturnSuccess)
+                ++sent;
+            last = result;
+            CFRelease(device);
+        });
+    while (sent < 50)
+        bed.drainOutput(index);
+    bed.unplug(index);
+
+    // Descriptors opened now may reuse the node's number; a stray send would land in them.
+    int pipes[8][2];
+    for (auto& pipe : pipes)
+        ASSERT_EQ(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC), 0);
+    ASSERT_TRUE(runUntil([&] { return devicesOf(manager.get()).empty(); }));
+    storm.join();
+    EXPECT_EQ(last.load(), kIOReturnNotAttached);
+    for (auto& pipe : pipes)
+    {
+        uint8_t byte;
+        EXPECT_EQ(::read(pipe[0], &byte, 1), -1);
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+    }
+}
