@@ -1,0 +1,5 @@
+#pragma once
+
+// The program's texts and images.
+#include "ImageLoader.h"
+#include "TxtLoader.h"

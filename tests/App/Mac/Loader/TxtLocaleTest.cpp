@@ -1,0 +1,92 @@
+#include "TxtLoader.h"
+
+#include "LocaleEnvironment.h"
+
+#include <CoreFoundation/CoreFoundation.h>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+namespace
+{
+
+class TxtLocaleTest : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        storePreference(nullptr);
+        TxtLoader::releaseInstance();
+    }
+
+    unsigned int chosenFor(const char* lang, const char* language = nullptr)
+    {
+        localeEnvironment().setLanguage(lang, language);
+        return TxtLoader::getInstance()->chkLocale();
+    }
+
+    // Sets "AppleLanguages" for this program to value, or removes it when value is null; it is
+    // never written out.
+    static void storePreference(CFPropertyListRef value)
+    {
+        CFPreferencesSetAppValue(CFSTR("AppleLanguages"), value, kCFPreferencesCurrentApplication);
+    }
+
+    static void storeLanguages(std::initializer_list<const char*> identifiers)
+    {
+        CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+        for (const char* identifier : identifiers)
+        {
+            CFStringRef string =
+                CFStringCreateWithCString(kCFAllocatorDefault, identifier, kCFStringEncodingUTF8);
+            CFArrayAppendValue(array, string);
+            CFRelease(string);
+        }
+        storePreference(array);
+        CFRelease(array);
+    }
+};
+
+TEST_F(TxtLocaleTest, ChoosesTheFirstOfferedLanguageOfTheLocaleSettings)
+{
+    EXPECT_EQ(chosenFor("ja_JP.UTF-8"), 11u);
+    EXPECT_EQ(chosenFor("zh_TW.UTF-8"), 9u);
+    EXPECT_EQ(chosenFor("pt_BR.UTF-8"), 7u);
+    EXPECT_EQ(chosenFor("C"), 0u);
+    EXPECT_EQ(chosenFor("C", "de_DE:fr"), 2u);
+    EXPECT_EQ(chosenFor("C", "sv_SE:fr_FR"), 1u);
+    EXPECT_EQ(chosenFor("C", "sv_SE:fi_FI"), 0u);
+}
+
+TEST_F(TxtLocaleTest, AStoredListWinsAndMatchesCodesAsPrefixesIgnoringCase)
+{
+    localeEnvironment().setLanguage("ja_JP.UTF-8");
+    storeLanguages({"ko", "fr"});
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 10u);
+    storeLanguages({"zh", "zh_CN", "ja_JP"}); // Chinese only with its script
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 11u);
+    storeLanguages({"zh-Hant_TW"});
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 9u);
+    storeLanguages({"EN", "fr"});
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 0u);
+}
+
+TEST_F(TxtLocaleTest, SkipsIdentifiersLongerThan15CharactersAndWhatIsNoString)
+{
+    storeLanguages({"fr-Latn-FR-x-private-use", "nl"});
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 5u);
+    CFMutableArrayRef mixed = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+    const int number = 7;
+    CFNumberRef notAString = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &number);
+    CFArrayAppendValue(mixed, notAString);
+    CFArrayAppendValue(mixed, CFSTR("it"));
+    storePreference(mixed);
+    CFRelease(notAString);
+    CFRelease(mixed);
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 4u);
+    storePreference(CFSTR("ja")); // no list at all
+    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 0u);
+}
+
+} // namespace
