@@ -15,7 +15,7 @@ class HIDUtilAddOnTest : public HidLibTest
 
 TEST_F(HIDUtilAddOnTest, FindsTheServiceAtTheDevicesLocation)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     EXPECT_EQ(AllocateHIDObjectFromIOHIDDeviceRef(nullptr), 0u);
     io_service_t service = AllocateHIDObjectFromIOHIDDeviceRef(device(1, 2));

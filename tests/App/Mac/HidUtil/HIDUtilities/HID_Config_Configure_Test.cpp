@@ -17,7 +17,7 @@ class HIDConfigureTest : public HidLibTest
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickSpec());
+        stickNumber = add(stickDescription());
         buildList();
         stick = device(1, 2);
         x = element(stick, 1, 0x30);
@@ -117,7 +117,7 @@ TEST_F(HIDConfigureTest, AllDevicesTakeTenPercentOfThePhysicalRange)
 
 TEST_F(HIDConfigureTest, AllDevicesPassOverArraysAndMultiCountElements)
 {
-    add(trvSpec(1, 1));
+    add(trvDescription(1, 1));
     buildList();
     stick = device(1, 2);
     // A pressed key moves an array selector, and the TRV-Q8's report is one 64-count element.

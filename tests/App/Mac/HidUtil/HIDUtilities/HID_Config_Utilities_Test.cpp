@@ -30,9 +30,9 @@ class HIDConfigTest : public HidLibTest
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickSpec());
-        add(trvSpec(0x81, 1));
-        add(trvSpec(0x82, 3));
+        stickNumber = add(stickDescription());
+        add(trvDescription(0x81, 1));
+        add(trvDescription(0x82, 3));
         buildList();
         stick = device(1, 2);
         trvHigh = device(0x81, 1);

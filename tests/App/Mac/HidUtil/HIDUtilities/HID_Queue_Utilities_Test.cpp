@@ -16,7 +16,7 @@ class HIDQueueTest : public HidLibTest
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickSpec());
+        stickNumber = add(stickDescription());
         buildList();
         stick = device(1, 2);
         x = element(stick, 1, 0x30);
@@ -167,7 +167,7 @@ TEST_F(HIDQueueTest, AMissingOutValueTakesNothing)
 
 TEST_F(HIDQueueTest, ReleasingAllQueuesReportsTheLastDevice)
 {
-    add(trvSpec(1, 3));
+    add(trvDescription(1, 3));
     buildList();
     stick = device(1, 2);
     x = element(stick, 1, 0x30);

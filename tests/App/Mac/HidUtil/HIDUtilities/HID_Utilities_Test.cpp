@@ -42,7 +42,7 @@ class HIDUtilitiesTest : public HidLibTest
 
 TEST_F(HIDUtilitiesTest, TellsDevicesAndElementsApart)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     IOHIDDeviceRef stick = device(1, 2);
     IOHIDElementRef x = element(stick, 1, 0x30);
@@ -58,8 +58,8 @@ TEST_F(HIDUtilitiesTest, CountsTheListedDevicesAndNothingWithoutAList)
 {
     EXPECT_FALSE(HIDHaveDeviceList());
     EXPECT_EQ(HIDCountDevices(), 0u);
-    add(stickSpec());
-    add(trvSpec());
+    add(stickDescription());
+    add(trvDescription());
     const UInt32 pages[] = {0xFF00};
     const UInt32 usages[] = {1};
     ASSERT_TRUE(HIDUpdateDeviceList(pages, usages, 1));
@@ -70,7 +70,7 @@ TEST_F(HIDUtilitiesTest, CountsTheListedDevicesAndNothingWithoutAList)
 
 TEST_F(HIDUtilitiesTest, MasksSelectElementsByType)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     IOHIDDeviceRef stick = device(1, 2);
     const UInt32 inputs = HIDCountDeviceElements(stick, kHIDElementTypeInput);
@@ -96,9 +96,9 @@ TEST_F(HIDUtilitiesTest, MasksSelectElementsByType)
 
 TEST_F(HIDUtilitiesTest, WalksOnlyTheElementsThatPassTheMask)
 {
-    hidtest::DeviceSpec spec = stickSpec();
-    spec.reportDescriptor = kTwoButtons;
-    add(spec);
+    hidtest::DeviceSpec description = stickDescription();
+    description.reportDescriptor = kTwoButtons;
+    add(description);
     buildList();
     IOHIDDeviceRef pad = device(1, 2);
     IOHIDElementRef button1 = element(pad, 9, 1);
@@ -118,10 +118,10 @@ TEST_F(HIDUtilitiesTest, WalksOnlyTheElementsThatPassTheMask)
 
 TEST_F(HIDUtilitiesTest, DumpsADevice)
 {
-    hidtest::DeviceSpec spec = trvSpec();
-    spec.releaseNumber = 0x0123;
-    spec.serialNumber = "S-1";
-    add(spec);
+    hidtest::DeviceSpec description = trvDescription();
+    description.releaseNumber = 0x0123;
+    description.serialNumber = "S-1";
+    add(description);
     buildList();
     IOHIDDeviceRef trv = device(1, 1);
 
@@ -135,7 +135,7 @@ TEST_F(HIDUtilitiesTest, DumpsADevice)
 
 TEST_F(HIDUtilitiesTest, DumpsADeviceWithoutAFullUsageByItsPrimaryUsage)
 {
-    add(trvSpec());
+    add(trvDescription());
     buildList();
     IOHIDDeviceRef trv = device(1, 1);
     IOHIDDevice_SetLongProperty(trv, CFSTR("DeviceUsagePage"), 1);
@@ -152,7 +152,7 @@ TEST_F(HIDUtilitiesTest, DumpsADeviceWithoutAFullUsageByItsPrimaryUsage)
 
 TEST_F(HIDUtilitiesTest, DumpsElements)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     IOHIDDeviceRef stick = device(1, 2);
     IOHIDElementRef x = element(stick, 1, 0x30);
@@ -184,7 +184,7 @@ TEST_F(HIDUtilitiesTest, DumpsElements)
 
 TEST_F(HIDUtilitiesTest, DumpingACalibrationStoresItsDerivedValues)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     IOHIDElementRef y = element(device(1, 2), 1, 0x31);
     const std::string expected = format("    Element: %p = { ", y) +

@@ -57,25 +57,25 @@ inline const std::vector<uint8_t> kTwoButtons = {
     0x01, 0x75, 0x01, 0x95, 0x02, 0x81, 0x02, 0x75, 0x06, 0x95, 0x01, 0x81, 0x03, 0x05, 0x08,
     0x09, 0x01, 0x75, 0x01, 0x95, 0x01, 0x91, 0x02, 0x75, 0x07, 0x95, 0x01, 0x91, 0x03, 0xC0};
 
-inline hidtest::DeviceSpec stickSpec(uint32_t busNumber = 1, uint32_t port = 2)
+inline hidtest::DeviceSpec stickDescription(uint32_t busNumber = 1, uint32_t port = 2)
 {
-    hidtest::DeviceSpec spec;
-    spec.vendorId = 0x1234;
-    spec.productId = 0x5678;
-    spec.busNumber = busNumber;
-    spec.ports = {port};
-    spec.product = "Stick";
-    spec.reportDescriptor = kStick;
-    return spec;
+    hidtest::DeviceSpec description;
+    description.vendorId = 0x1234;
+    description.productId = 0x5678;
+    description.busNumber = busNumber;
+    description.ports = {port};
+    description.product = "Stick";
+    description.reportDescriptor = kStick;
+    return description;
 }
 
-inline hidtest::DeviceSpec trvSpec(uint32_t busNumber = 1, uint32_t port = 1)
+inline hidtest::DeviceSpec trvDescription(uint32_t busNumber = 1, uint32_t port = 1)
 {
-    hidtest::DeviceSpec spec;
-    spec.busNumber = busNumber;
-    spec.ports = {port};
-    spec.product = "TRV-Q8";
-    return spec;
+    hidtest::DeviceSpec description;
+    description.busNumber = busNumber;
+    description.ports = {port};
+    description.product = "TRV-Q8";
+    return description;
 }
 
 // Lists the testbed's devices through the library, and drops the list and the manager after each test.
@@ -84,7 +84,7 @@ class HidLibTest : public ::testing::Test
 protected:
     void TearDown() override;
 
-    int add(const hidtest::DeviceSpec& spec) { return bed.addDevice(spec); }
+    int add(const hidtest::DeviceSpec& description) { return bed.addDevice(description); }
     void buildList();
 
     // The listed device with the location's bus and first port, or null.

@@ -15,9 +15,9 @@ class IOHIDDeviceTest : public HidLibTest
 
 TEST_F(IOHIDDeviceTest, ReadsTheDevicesPropertiesWithZeroForMissingNumbers)
 {
-    hidtest::DeviceSpec spec = stickSpec();
-    spec.serialNumber = "SN42";
-    add(spec);
+    hidtest::DeviceSpec description = stickDescription();
+    description.serialNumber = "SN42";
+    add(description);
     buildList();
     IOHIDDeviceRef stick = device(1, 2);
 
@@ -41,7 +41,7 @@ TEST_F(IOHIDDeviceTest, ReadsTheDevicesPropertiesWithZeroForMissingNumbers)
 
 TEST_F(IOHIDDeviceTest, StoresTheLow32BitsOfANumber)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     IOHIDDeviceRef stick = device(1, 2);
     IOHIDDevice_SetLongProperty(stick, CFSTR("CountryCode"), 0x7700000021L);
@@ -52,7 +52,7 @@ TEST_F(IOHIDDeviceTest, StoresTheLow32BitsOfANumber)
 
 TEST_F(IOHIDDeviceTest, KeepsTheVeryQueueAndTransactionReferences)
 {
-    add(stickSpec());
+    add(stickDescription());
     buildList();
     IOHIDDeviceRef stick = device(1, 2);
     EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);

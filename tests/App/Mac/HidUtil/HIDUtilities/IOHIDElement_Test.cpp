@@ -13,7 +13,7 @@ class IOHIDElementTest : public HidLibTest
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickSpec());
+        stickNumber = add(stickDescription());
         buildList();
         stick = device(1, 2);
         y = element(stick, 1, 0x31);
