@@ -1,0 +1,138 @@
+// The configure operations, watching controls that a second thread moves through input reports.
+#include "HID_Config_Utilities.h"
+
+#include "HidLibDevices.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace hidlibtest;
+
+namespace
+{
+class HIDConfigureTest : public HidLibTest
+{
+protected:
+    void SetUp() override
+    {
+        stickNumber = add(stickDescription());
+        buildList();
+        stick = device(1, 2);
+        x = element(stick, 1, 0x30);
+        y = element(stick, 1, 0x31);
+        button2 = element(stick, 9, 2);
+        sendAndWait(stickNumber, stickReport(512, 100), x, 512);
+    }
+
+    void TearDown() override
+    {
+        if (mover.joinable())
+            mover.join();
+        HidLibTest::TearDown();
+    }
+
+    // Sends the report a little after the search has taken its baseline.
+    void moveSoon(std::vector<uint8_t> report)
+    {
+        mover = std::thread(
+            [this, report]
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(60));
+                bed.writeInputReport(stickNumber, report);
+            });
+    }
+
+    IOHIDElementRef configureSingle(const std::vector<uint8_t>& report)
+    {
+        moveSoon(report);
+        IOHIDElementRef found = x;
+        const Boolean moved = HIDConfigureSingleDeviceAction(stick, &found, kTimeout);
+        mover.join();
+        EXPECT_EQ(moved != 0, found != nullptr);
+        sendAndWait(stickNumber, stickReport(512, 100), y, 100);
+        return found;
+    }
+
+    std::pair<IOHIDDeviceRef, IOHIDElementRef> configureAll(const std::vector<uint8_t>& report)
+    {
+        moveSoon(report);
+        IOHIDDeviceRef foundDevice = nullptr;
+        IOHIDElementRef found = nullptr;
+        const Boolean moved = HIDConfigureAction(&foundDevice, &found, kTimeout);
+        mover.join();
+        EXPECT_EQ(moved != 0, found != nullptr);
+        sendAndWait(stickNumber, stickReport(512, 100), x, 512);
+        return {foundDevice, found};
+    }
+
+    static constexpr float kTimeout = 0.4f;
+    int stickNumber = 0;
+    IOHIDDeviceRef stick = nullptr;
+    IOHIDElementRef x = nullptr;
+    IOHIDElementRef y = nullptr;
+    IOHIDElementRef button2 = nullptr;
+    std::thread mover;
+};
+} // namespace
+
+TEST_F(HIDConfigureTest, OneDeviceNeedsMoreThanTenPercentOfTheLogicalRange)
+{
+    EXPECT_EQ(configureSingle(stickReport(512, 125)), nullptr);
+    EXPECT_EQ(configureSingle(stickReport(512, 126)), y);
+    EXPECT_EQ(configureSingle(stickReport(512, 74)), y);
+}
+
+TEST_F(HIDConfigureTest, OneDeviceTakesAnyChangeOfAButton)
+{
+    EXPECT_EQ(configureSingle(stickReport(512, 100, 0x02)), button2);
+}
+
+TEST_F(HIDConfigureTest, OneDeviceGivesUpAfterTheFirstPassWithANegativeTimeOut)
+{
+    IOHIDElementRef found = x;
+    EXPECT_FALSE(HIDConfigureSingleDeviceAction(stick, &found, -1.0f));
+    EXPECT_EQ(found, nullptr);
+}
+
+TEST_F(HIDConfigureTest, OneDeviceNeedsTheDeviceList)
+{
+    HIDReleaseDeviceList();
+    IOHIDElementRef found = x;
+    EXPECT_FALSE(HIDConfigureSingleDeviceAction(stick, &found, 0.1f));
+    EXPECT_EQ(found, x);
+    EXPECT_FALSE(HIDConfigureSingleDeviceAction(nullptr, &found, 0.1f));
+}
+
+TEST_F(HIDConfigureTest, AllDevicesTakeTenPercentOfThePhysicalRange)
+{
+    // X: physical 0 to 1023, baseline 512; 614 is 9.97 %, 615 is 10.07 %.
+    EXPECT_EQ(configureAll(stickReport(614, 100)).second, nullptr);
+    const auto [foundDevice, found] = configureAll(stickReport(615, 100));
+    EXPECT_EQ(foundDevice, stick);
+    EXPECT_EQ(found, x);
+    EXPECT_EQ(gElementCFArrayRef, nullptr);
+}
+
+TEST_F(HIDConfigureTest, AllDevicesPassOverArraysAndMultiCountElements)
+{
+    add(trvDescription(1, 1));
+    buildList();
+    stick = device(1, 2);
+    // A pressed key moves an array selector, and the TRV-Q8's report is one 64-count element.
+    EXPECT_EQ(configureAll(stickReport(512, 100, 0, 2)).second, nullptr);
+}
+
+TEST_F(HIDConfigureTest, AllDevicesBuildTheListThemselvesAndRefuseMissingOutPointers)
+{
+    HIDReleaseDeviceList();
+    IOHIDElementRef found = nullptr;
+    EXPECT_FALSE(HIDConfigureAction(nullptr, &found, 0.1f));
+    EXPECT_FALSE(HIDHaveDeviceList());
+    IOHIDDeviceRef foundDevice = stick;
+    EXPECT_FALSE(HIDConfigureAction(&foundDevice, &found, -1.0f));
+    EXPECT_TRUE(HIDHaveDeviceList());
+    EXPECT_EQ(foundDevice, nullptr);
+    EXPECT_EQ(found, nullptr);
+}

@@ -1,0 +1,293 @@
+#include "HID_Config_Utilities.h"
+
+#include "HidLibDevices.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+using namespace hidlibtest;
+
+namespace
+{
+// Preferences go to a folder of this run's own, never to the user's.
+const bool kPrivatePreferences = []
+{
+    char folder[] = "/tmp/hidconfig-test-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        std::abort();
+    setenv("HOME", folder, 1);
+    setenv("XDG_CONFIG_HOME", folder, 1);
+    return true;
+}();
+
+const CFStringRef kApp = CFSTR("org.trv-q8.tests.hidconfig");
+
+class HIDConfigTest : public HidLibTest
+{
+protected:
+    void SetUp() override
+    {
+        stickNumber = add(stickDescription());
+        add(trvDescription(0x81, 1));
+        add(trvDescription(0x82, 3));
+        buildList();
+        stick = device(1, 2);
+        trvHigh = device(0x81, 1);
+        trvHigher = device(0x82, 3);
+        ASSERT_NE(trvHigher, nullptr);
+    }
+
+    static HIDElementConfigRecord record(IOHIDDeviceRef device, IOHIDElementRef element, int actionID = 0)
+    {
+        HIDElementConfigRecord config{};
+        HIDSetElementConfig(&config, device, element, actionID);
+        return config;
+    }
+
+    static std::string storedText(CFStringRef key)
+    {
+        CFPropertyListRef value = CFPreferencesCopyAppValue(key, kApp);
+        if (value == nullptr)
+            return "(none)";
+        const std::string result = CFGetTypeID(value) == CFStringGetTypeID()
+                                       ? text(static_cast<CFStringRef>(value))
+                                       : "(not a string)";
+        CFRelease(value);
+        return result;
+    }
+
+    int stickNumber = 0;
+    IOHIDDeviceRef stick = nullptr;
+    IOHIDDeviceRef trvHigh = nullptr;
+    IOHIDDeviceRef trvHigher = nullptr;
+};
+} // namespace
+
+TEST_F(HIDConfigTest, SavesAPreferenceWithTheUnsignedLocationAndFindsTheSameControlAgain)
+{
+    IOHIDElementRef reply = element(trvHigh, 0xFF00, 2);
+    ASSERT_TRUE(HIDSaveElementPref(CFSTR("fire"), kApp, trvHigh, reply));
+    ASSERT_TRUE(CFPreferencesAppSynchronize(kApp));
+    EXPECT_EQ(storedText(CFSTR("fire")),
+              "d:{v:23070, p:31, l:2165309440, p:65280, u:1}, e:{p:65280, u:2, c:" +
+                  std::to_string(IOHIDElementGetCookie(reply)) + "}");
+
+    IOHIDDeviceRef foundDevice = nullptr;
+    IOHIDElementRef foundElement = nullptr;
+    ASSERT_TRUE(HIDRestoreElementPref(CFSTR("fire"), kApp, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, trvHigh);
+    EXPECT_EQ(foundElement, reply);
+
+    ASSERT_TRUE(HIDSaveElementPref(CFSTR("fire"), kApp, trvHigher, element(trvHigher, 0xFF00, 2)));
+    ASSERT_TRUE(HIDRestoreElementPref(CFSTR("fire"), kApp, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, trvHigher) << "the location decides between two identical devices";
+}
+
+TEST_F(HIDConfigTest, RefusesToSaveADeviceWithoutLocationOrUsage)
+{
+    IOHIDElementRef y = element(stick, 1, 0x31);
+    IOHIDDevice_SetLongProperty(stick, CFSTR("LocationID"), 0);
+    EXPECT_FALSE(HIDSaveElementPref(CFSTR("noLocation"), kApp, stick, y));
+    IOHIDDevice_SetLongProperty(stick, CFSTR("LocationID"), 5);
+    for (const char* key : {"DeviceUsagePage", "DeviceUsage", "PrimaryUsagePage", "PrimaryUsage"})
+    {
+        CFStringRef name = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+        IOHIDDevice_SetLongProperty(stick, name, 0);
+        CFRelease(name);
+    }
+    EXPECT_FALSE(HIDSaveElementPref(CFSTR("noUsage"), kApp, stick, y));
+    EXPECT_FALSE(HIDSaveElementPref(nullptr, kApp, stick, y));
+    EXPECT_FALSE(HIDSaveElementPref(CFSTR("noElement"), kApp, stick, nullptr));
+    EXPECT_EQ(storedText(CFSTR("noLocation")), "(none)");
+    EXPECT_EQ(storedText(CFSTR("noUsage")), "(none)");
+}
+
+TEST_F(HIDConfigTest, RemovesAStoredValueOfAnotherTypeAndKeepsAStringOfTheWrongForm)
+{
+    IOHIDDeviceRef foundDevice = nullptr;
+    IOHIDElementRef foundElement = nullptr;
+    int number = 7;
+    CFNumberRef seven = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &number);
+    CFPreferencesSetAppValue(CFSTR("number"), seven, kApp);
+    CFRelease(seven);
+    EXPECT_FALSE(HIDRestoreElementPref(CFSTR("number"), kApp, &foundDevice, &foundElement));
+    EXPECT_EQ(storedText(CFSTR("number")), "(none)");
+
+    CFPreferencesSetAppValue(CFSTR("garbled"), CFSTR("d:{v:1, p:2, l:3}"), kApp);
+    EXPECT_FALSE(HIDRestoreElementPref(CFSTR("garbled"), kApp, &foundDevice, &foundElement));
+    EXPECT_EQ(storedText(CFSTR("garbled")), "d:{v:1, p:2, l:3}");
+    EXPECT_FALSE(HIDRestoreElementPref(CFSTR("absent"), kApp, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, nullptr);
+    EXPECT_EQ(foundElement, nullptr);
+}
+
+TEST_F(HIDConfigTest, ReadsThePreferenceFormLeniently)
+{
+    HIDElementConfigRecord config{};
+    ASSERT_TRUE(hu_ReadElementPrefString(
+        CFSTR("d:{v:12,p:34,l:4294967295,p:1,u:6},e:{p:7,u:4,c:-2147483648} extra"), &config));
+    EXPECT_EQ(config.vendorID, 12);
+    EXPECT_EQ(config.productID, 34);
+    EXPECT_EQ(config.locationID, -1);
+    EXPECT_EQ(config.usagePage, 1);
+    EXPECT_EQ(config.usage, 6);
+    EXPECT_EQ(config.elementUsagePage, 7);
+    EXPECT_EQ(config.elementUsage, 4);
+    EXPECT_EQ(config.elementCookie, INT32_MIN);
+    EXPECT_FALSE(hu_ReadElementPrefString(CFSTR("d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4}"), &config));
+    EXPECT_FALSE(
+        hu_ReadElementPrefString(CFSTR("D:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}"), &config));
+    EXPECT_FALSE(hu_ReadElementPrefString(nullptr, &config));
+    const std::string tooLong = "d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}" + std::string(250, ' ');
+    CFStringRef longText =
+        CFStringCreateWithCString(kCFAllocatorDefault, tooLong.c_str(), kCFStringEncodingUTF8);
+    EXPECT_FALSE(hu_ReadElementPrefString(longText, &config));
+    CFRelease(longText);
+}
+
+TEST_F(HIDConfigTest, ScoresTheBestMatch)
+{
+    IOHIDElementRef y = element(stick, 1, 0x31);
+    IOHIDDeviceRef foundDevice = nullptr;
+    IOHIDElementRef foundElement = nullptr;
+
+    // No device of the vendor, but an element with the saved usage: it wins over every other element.
+    HIDElementConfigRecord config{};
+    config.vendorID = 0x7777;
+    config.elementUsagePage = 1;
+    config.elementUsage = 0x31;
+    ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
+    EXPECT_EQ(foundElement, y);
+
+    // Without an element usage, the first element of the best device.
+    config = record(trvHigher, element(trvHigher, 0xFF00, 3));
+    config.elementUsagePage = 0;
+    ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, trvHigher);
+    CFArrayRef elements = IOHIDDeviceCopyMatchingElements(trvHigher, nullptr, kIOHIDOptionsTypeNone);
+    EXPECT_EQ(foundElement, CFArrayGetValueAtIndex(elements, 0));
+    CFRelease(elements);
+
+    // Two identical devices: the location breaks the tie, else the earlier device wins.
+    config = record(trvHigher, element(trvHigher, 0xFF00, 2));
+    config.vendorID = 0;
+    ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, trvHigher);
+    EXPECT_EQ(foundElement, element(trvHigher, 0xFF00, 2));
+    config.locationID = 0;
+    ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, trvHigh);
+    EXPECT_EQ(gElementCFArrayRef, nullptr);
+}
+
+TEST_F(HIDConfigTest, FindsNothingWithoutTheDeviceList)
+{
+    HIDElementConfigRecord config = record(stick, element(stick, 1, 0x30));
+    HIDReleaseDeviceList();
+    IOHIDDeviceRef foundDevice = stick;
+    IOHIDElementRef foundElement = nullptr;
+    EXPECT_FALSE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
+    EXPECT_EQ(foundDevice, stick);
+    EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 0);
+    EXPECT_EQ(foundDevice, nullptr);
+}
+
+TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElement)
+{
+    IOHIDElementRef x = element(stick, 1, 0x30);
+    HIDElementConfigRecord config = record(stick, x, 9);
+    EXPECT_EQ(config.actionID, 9);
+    EXPECT_EQ(config.vendorID, 0x1234);
+    EXPECT_EQ(config.productID, 0x5678);
+    EXPECT_EQ(config.locationID, 0x01200000);
+    EXPECT_EQ(config.elementUsagePage, 1);
+    EXPECT_EQ(config.elementUsage, 0x30);
+    EXPECT_EQ(config.saturationMin, 0);
+    EXPECT_EQ(config.elementCookie, int(IOHIDElementGetCookie(x)));
+
+    config = record(stick, nullptr, 4);
+    EXPECT_EQ(config.actionID, 4);
+    EXPECT_EQ(config.vendorID, 0);
+    EXPECT_EQ(config.elementCookie, 0);
+}
+
+TEST_F(HIDConfigTest, RestoresFileRecordsInOrderWithTheirSaturation)
+{
+    FILE* file = tmpfile();
+    ASSERT_NE(file, nullptr);
+    IOHIDElementRef x = element(stick, 1, 0x30);
+    IOHIDElementRef command = element(trvHigher, 0xFF00, 3);
+    IOHIDElement_SetCalibrationSaturationMin(x, -20);
+    IOHIDElement_SetCalibrationSaturationMax(x, 900);
+    HIDSaveElementConfig(file, stick, x, 11);
+    HIDSaveElementConfig(file, trvHigher, command, 12);
+    HIDSaveElementConfig(nullptr, trvHigher, command, 13);
+    EXPECT_EQ(ftell(file), 88);
+
+    IOHIDElement_SetCalibrationSaturationMin(x, 0);
+    rewind(file);
+    IOHIDDeviceRef foundDevice = nullptr;
+    IOHIDElementRef foundElement = nullptr;
+    EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 11);
+    EXPECT_EQ(foundDevice, stick);
+    EXPECT_EQ(foundElement, x);
+    EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMin(x), -20);
+    EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMax(x), 900);
+    EXPECT_EQ(IOHIDElement_GetCalibrationMax(x), 1023);
+
+    EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 12);
+    EXPECT_EQ(foundDevice, trvHigher);
+    EXPECT_EQ(foundElement, command);
+
+    // Nothing left to read: no record, nothing found.
+    EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 0);
+    EXPECT_EQ(foundDevice, nullptr);
+    EXPECT_EQ(foundElement, nullptr);
+    fclose(file);
+}
+
+TEST_F(HIDConfigTest, AShortFileRecordFindsNothing)
+{
+    FILE* file = tmpfile();
+    ASSERT_NE(file, nullptr);
+    HIDSaveElementConfig(file, stick, element(stick, 1, 0x30), 11);
+    ASSERT_EQ(fflush(file), 0);
+    ASSERT_EQ(ftruncate(fileno(file), 43), 0);
+    rewind(file);
+    IOHIDDeviceRef foundDevice = stick;
+    IOHIDElementRef foundElement = nullptr;
+    EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 0);
+    EXPECT_EQ(foundDevice, nullptr);
+    EXPECT_EQ(foundElement, nullptr);
+    fclose(file);
+}
+
+TEST_F(HIDConfigTest, ARecordFindsItsLocationFirstAndThenTheSameVendorAndProduct)
+{
+    IOHIDElementRef reply = element(trvHigher, 0xFF00, 2);
+    HIDElementConfigRecord config = record(trvHigher, reply, 3);
+    IOHIDDeviceRef foundDevice = nullptr;
+    IOHIDElementRef foundElement = nullptr;
+    EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
+    EXPECT_EQ(foundDevice, trvHigher);
+
+    config.locationID = 0x0AB00000; // gone
+    EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
+    EXPECT_EQ(foundDevice, trvHigh);
+    EXPECT_EQ(IOHIDElementGetUsage(foundElement), 2u);
+
+    config.locationID = 0;
+    EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
+    EXPECT_EQ(foundDevice, nullptr);
+    EXPECT_EQ(foundElement, nullptr);
+
+    // A device at the location whose elements do not match does not lead on to another device.
+    config = record(trvHigher, reply, 3);
+    config.elementCookie = 999;
+    config.elementUsage = 99;
+    EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
+    EXPECT_EQ(foundDevice, nullptr);
+}

@@ -1,0 +1,190 @@
+#include "HID_Queue_Utilities.h"
+
+#include "HidLibDevices.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace hidlibtest;
+
+namespace
+{
+class HIDQueueTest : public HidLibTest
+{
+protected:
+    void SetUp() override
+    {
+        stickNumber = add(stickDescription());
+        buildList();
+        stick = device(1, 2);
+        x = element(stick, 1, 0x30);
+        y = element(stick, 1, 0x31);
+    }
+
+    void TearDown() override
+    {
+        HIDDisposeReleaseQueue(stick);
+        HidLibTest::TearDown();
+    }
+
+    // The next queued value, waiting up to two seconds for one to arrive; null when none does.
+    IOHIDValueRef nextEvent()
+    {
+        IOHIDValueRef value = nullptr;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!HIDGetEvent(stick, &value) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return value;
+    }
+
+    bool watches(IOHIDElementRef element)
+    {
+        IOHIDQueueRef queue = IOHIDDevice_GetQueue(stick);
+        return queue != nullptr && IOHIDQueueContainsElement(queue, element);
+    }
+
+    int stickNumber = 0;
+    IOHIDDeviceRef stick = nullptr;
+    IOHIDElementRef x = nullptr;
+    IOHIDElementRef y = nullptr;
+};
+} // namespace
+
+TEST_F(HIDQueueTest, QueueingAnElementMakesAStartedQueueThatCollectsItsChanges)
+{
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_EQ(HIDQueueElement(stick, y), 0);
+    ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_TRUE(watches(y));
+    EXPECT_FALSE(watches(x));
+
+    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, 77)));
+    IOHIDValueRef value = nextEvent();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(IOHIDValueGetElement(value), y);
+    EXPECT_EQ(IOHIDValueGetIntegerValue(value), 77);
+    CFRelease(value);
+
+    IOHIDValueRef none = (IOHIDValueRef)x;
+    EXPECT_FALSE(HIDGetEvent(stick, &none));
+    EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(HIDQueueTest, QueueingAnElementAgainChangesNothing)
+{
+    ASSERT_EQ(HIDQueueElement(stick, y), 0);
+    IOHIDQueueRef queue = IOHIDDevice_GetQueue(stick);
+    EXPECT_EQ(HIDQueueElement(stick, y), 0);
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), queue);
+    EXPECT_TRUE(watches(y));
+    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, 5)));
+    IOHIDValueRef value = nextEvent();
+    ASSERT_NE(value, nullptr);
+    CFRelease(value);
+    EXPECT_FALSE(HIDGetEvent(stick, &value)) << "one change is queued once";
+}
+
+TEST_F(HIDQueueTest, QueueingADeviceWatchesItsInputsOutputsAndFeaturesButNoCollection)
+{
+    EXPECT_EQ(HIDQueueDevice(stick), 0);
+    EXPECT_TRUE(watches(x));
+    EXPECT_TRUE(watches(element(stick, 8, 1)));
+    EXPECT_TRUE(watches(element(stick, 0xFF00, 0x11)));
+    for (IOHIDElementRef collection : elementsOfType(stick, kIOHIDElementTypeCollection))
+        EXPECT_FALSE(watches(collection));
+    EXPECT_FALSE(HIDIsDeviceQueueEmpty(stick));
+}
+
+TEST_F(HIDQueueTest, DequeueingTheLastElementDisposesOfTheQueue)
+{
+    ASSERT_EQ(HIDQueueElement(stick, x), 0);
+    ASSERT_EQ(HIDQueueElement(stick, y), 0);
+    EXPECT_EQ(HIDDequeueElement(stick, x), 0);
+    ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_FALSE(watches(x));
+
+    // The queue was started again: changes of the remaining element still arrive.
+    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(300, 9)));
+    IOHIDValueRef value = nextEvent();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(IOHIDValueGetElement(value), y);
+    CFRelease(value);
+
+    EXPECT_EQ(HIDDequeueElement(stick, y), 0);
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick));
+}
+
+TEST_F(HIDQueueTest, DequeueingADeviceDisposesOfItsQueue)
+{
+    ASSERT_EQ(HIDQueueDevice(stick), 0);
+    EXPECT_EQ(HIDDequeueDevice(stick), 0);
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
+}
+
+TEST_F(HIDQueueTest, ADeviceWithoutAQueueRefusesEverythingButQueueing)
+{
+    IOHIDValueRef value = nullptr;
+    EXPECT_EQ(HIDDequeueElement(stick, x), int(kIOReturnError));
+    EXPECT_EQ(HIDDequeueDevice(stick), int(kIOReturnError));
+    EXPECT_FALSE(HIDGetEvent(stick, &value));
+    EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick));
+    EXPECT_EQ(HIDDisposeReleaseQueue(stick), 0);
+
+    EXPECT_EQ(HIDCreateQueue(stick), 0);
+    ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick)) << "a new queue watches nothing";
+}
+
+TEST_F(HIDQueueTest, NullArgumentsAreRefused)
+{
+    IOHIDValueRef value = nullptr;
+    EXPECT_EQ(HIDQueueElement(nullptr, x), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDQueueElement(stick, nullptr), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDQueueDevice(nullptr), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDDequeueElement(nullptr, x), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDDequeueElement(stick, nullptr), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDDequeueDevice(nullptr), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDCreateQueue(nullptr), 0);
+    EXPECT_EQ(HIDDisposeReleaseQueue(nullptr), 0);
+    EXPECT_TRUE(HIDIsDeviceQueueEmpty(nullptr));
+    EXPECT_FALSE(HIDGetEvent(nullptr, &value));
+}
+
+TEST_F(HIDQueueTest, AMissingOutValueTakesNothing)
+{
+    ASSERT_EQ(HIDQueueElement(stick, y), 0);
+    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, 42)));
+    ASSERT_TRUE(bed.waitUntilInputTaken(stickNumber));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(HIDGetEvent(stick, nullptr));
+    IOHIDValueRef value = nextEvent();
+    ASSERT_NE(value, nullptr) << "the value is still queued";
+    CFRelease(value);
+}
+
+TEST_F(HIDQueueTest, ReleasingAllQueuesReportsTheLastDevice)
+{
+    add(trvDescription(1, 3));
+    buildList();
+    stick = device(1, 2);
+    x = element(stick, 1, 0x30);
+    ASSERT_EQ(HIDQueueElement(stick, x), 0);
+    // The TRV-Q8 at port 3 comes last and has no queue.
+    EXPECT_EQ(HIDReleaseAllDeviceQueues(), int(kIOReturnError));
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
+
+    IOHIDDeviceRef trv = device(1, 3);
+    ASSERT_EQ(HIDQueueDevice(stick), 0);
+    ASSERT_EQ(HIDQueueDevice(trv), 0);
+    EXPECT_EQ(HIDReleaseAllDeviceQueues(), 0);
+    EXPECT_EQ(IOHIDDevice_GetQueue(trv), nullptr);
+}
+
+TEST_F(HIDQueueTest, ReleasingAllQueuesWithoutAListDoesNothing)
+{
+    HIDReleaseDeviceList();
+    EXPECT_EQ(HIDReleaseAllDeviceQueues(), 0);
+}

@@ -1,0 +1,112 @@
+// Devices for the HID utility library's tests, and a fixture that lists them.
+#pragma once
+
+#include "HID_Utilities.h"
+#include "HidTestbed.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hidlibtest
+{
+
+// A joystick sending one 7-byte report without report ids:
+//   X      16 bits, logical and physical 0 to 1023, in a physical collection
+//   Y       8 bits, logical and physical 0 to 255, in the same collection
+//   buttons 1 to 4, one bit each, then 4 bits of padding
+//   keys    an array of two 8-bit slots selecting keyboard usages 4 to 7
+//   tilt    8 bits of vendor usage 0x13, logical -10 to 10, physical -37 to 37, unit 0x11 with
+//           exponent 0xE, in a collection of type 7
+// with two LED outputs (and padding) and one vendor feature 0x11 in a logical collection.
+inline const std::vector<uint8_t> kStick = {
+    0x05, 0x01, 0x09, 0x04, 0xA1, 0x01,                         // Generic Desktop, Joystick, Application
+    0x09, 0x01, 0xA1, 0x00,                                     // Pointer, Physical
+    0x09, 0x30, 0x15, 0x00, 0x26, 0xFF, 0x03, 0x35, 0x00,       // X, logical 0..1023, physical 0..
+    0x46, 0xFF, 0x03, 0x75, 0x10, 0x95, 0x01, 0x81, 0x02,       //   1023, 16 bits, input
+    0x09, 0x31, 0x26, 0xFF, 0x00, 0x46, 0xFF, 0x00,             // Y, logical and physical 0..255
+    0x75, 0x08, 0x81, 0x02, 0xC0,                               //   8 bits, input; end
+    0x05, 0x09, 0x19, 0x01, 0x29, 0x04, 0x25, 0x01, 0x45, 0x01, // Buttons 1..4, 0..1
+    0x75, 0x01, 0x95, 0x04, 0x81, 0x02,                         //   one bit each, input
+    0x75, 0x04, 0x95, 0x01, 0x81, 0x01,                         // padding
+    0x05, 0x07, 0x19, 0x04, 0x29, 0x07, 0x25, 0x03,             // Keyboard a..d, logical 0..3
+    0x75, 0x08, 0x95, 0x02, 0x81, 0x00,                         //   two slots, array input
+    0x05, 0x08, 0x19, 0x01, 0x29, 0x02, 0x25, 0x01,             // LEDs 1..2
+    0x75, 0x01, 0x95, 0x02, 0x91, 0x02,                         //   output
+    0x75, 0x06, 0x95, 0x01, 0x91, 0x01,                         // output padding
+    0x06, 0x00, 0xFF, 0x09, 0x10, 0xA1, 0x02,                   // Vendor page, usage 0x10, Logical
+    0x09, 0x11, 0x26, 0xFF, 0x00, 0x46, 0xFF, 0x00,             // usage 0x11, 0..255
+    0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0xC0,                   //   feature; end
+    0x09, 0x12, 0xA1, 0x07,                                     // usage 0x12, collection type 7
+    0x09, 0x13, 0x15, 0xF6, 0x25, 0x0A, 0x35, 0xDB, 0x45, 0x25, // usage 0x13, -10..10, -37..37
+    0x65, 0x11, 0x55, 0x0E, 0x81, 0x02, 0xC0,                   //   unit, exponent, input; end
+    0xC0};
+
+// The input report of kStick.
+inline std::vector<uint8_t> stickReport(uint16_t x, uint8_t y, uint8_t buttons = 0, uint8_t key1 = 0,
+                                        uint8_t key2 = 0, int8_t tilt = 0)
+{
+    return {uint8_t(x & 0xFF), uint8_t(x >> 8), y, buttons, key1, key2, uint8_t(tilt)};
+}
+
+// An application collection with two buttons (and padding) and one LED output.
+inline const std::vector<uint8_t> kTwoButtons = {
+    0x05, 0x01, 0x09, 0x05, 0xA1, 0x01, 0x05, 0x09, 0x19, 0x01, 0x29, 0x02, 0x15, 0x00, 0x25,
+    0x01, 0x75, 0x01, 0x95, 0x02, 0x81, 0x02, 0x75, 0x06, 0x95, 0x01, 0x81, 0x03, 0x05, 0x08,
+    0x09, 0x01, 0x75, 0x01, 0x95, 0x01, 0x91, 0x02, 0x75, 0x07, 0x95, 0x01, 0x91, 0x03, 0xC0};
+
+inline hidtest::DeviceSpec stickDescription(uint32_t busNumber = 1, uint32_t port = 2)
+{
+    hidtest::DeviceSpec description;
+    description.vendorId = 0x1234;
+    description.productId = 0x5678;
+    description.busNumber = busNumber;
+    description.ports = {port};
+    description.product = "Stick";
+    description.reportDescriptor = kStick;
+    return description;
+}
+
+inline hidtest::DeviceSpec trvDescription(uint32_t busNumber = 1, uint32_t port = 1)
+{
+    hidtest::DeviceSpec description;
+    description.busNumber = busNumber;
+    description.ports = {port};
+    description.product = "TRV-Q8";
+    return description;
+}
+
+// Lists the testbed's devices through the library, and drops the list and the manager after each test.
+class HidLibTest : public ::testing::Test
+{
+protected:
+    void TearDown() override;
+
+    int add(const hidtest::DeviceSpec& description) { return bed.addDevice(description); }
+    void buildList();
+
+    // The listed device with the location's bus and first port, or null.
+    IOHIDDeviceRef device(uint32_t busNumber, uint32_t port) const;
+    // The device's first element of the usage (and type, when one is given), or null.
+    static IOHIDElementRef element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage, UInt32 type = 0);
+    // The device's elements of a type, in the device's order.
+    static std::vector<IOHIDElementRef> elementsOfType(IOHIDDeviceRef device, UInt32 type);
+
+    // Sends an input report and waits until the element shows the physical value.
+    void sendAndWait(int deviceNumber, const std::vector<uint8_t>& report, IOHIDElementRef element,
+                     double value);
+
+    static long locationOf(uint32_t busNumber, uint32_t port)
+    {
+        return long(busNumber) << 24 | long(port) << 20;
+    }
+
+    hidtest::HidTestbed bed;
+};
+
+// The text of a CF string, "(null)" for none.
+std::string text(CFStringRef string);
+
+} // namespace hidlibtest
