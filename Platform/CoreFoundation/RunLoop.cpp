@@ -1,5 +1,6 @@
 // CFRunLoop: one per thread. Each mode has its own epoll set holding that mode's descriptors and
-// the run loop's wake-up event, so that running a mode waits on exactly its own sources.
+// the run loop's wake-up event, so that running a mode waits on exactly its own sources. The
+// descriptors belong to the object and close with its last reference, not with its thread.
 #include "Kinds.h"
 #include "Strings.h"
 #include "native/Epoll.h"
@@ -15,6 +16,8 @@
 #include <mutex>
 #include <unistd.h>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 const CFStringRef kCFRunLoopDefaultMode = CFSTR("kCFRunLoopDefaultMode");
 const CFStringRef kCFRunLoopCommonModes = CFSTR("kCFRunLoopCommonModes");
@@ -71,6 +74,8 @@ public:
     CFRunLoopFdSourceID addSource(int fd, const std::string& name, CFRunLoopFdCallBack callback, void* info);
     void removeSource(CFRunLoopFdSourceID id);
     void perform(const std::string& name, std::function<void()> work);
+    // Its thread has ended: pending and later work is dropped, as nothing will run it.
+    void finish();
     int pollDescriptor(const std::string& name)
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -108,6 +113,7 @@ private:
     std::unordered_map<CFRunLoopFdSourceID, Source> m_sources;
     std::vector<CFRunLoopFdSourceID> m_dispatching; // sources whose callbacks run now
     CFRunLoopFdSourceID m_nextSource = 1;
+    bool m_finished = false;
 };
 
 RunLoop::Mode& RunLoop::mode(const std::string& name)
@@ -238,9 +244,23 @@ void RunLoop::perform(const std::string& name, std::function<void()> work)
 {
     {
         std::lock_guard<std::mutex> guard(m_lock);
+        if (m_finished)
+            return; // `work` is freed after the lock is let go
         mode(name).work.push_back(std::move(work));
     }
     m_wake.signal();
+}
+
+void RunLoop::finish()
+{
+    std::vector<std::deque<std::function<void()>>> dropped;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_finished = true;
+        for (auto& entry : m_modes)
+            dropped.push_back(std::exchange(entry.second->work, {}));
+    }
+    // Freed outside the lock: freeing a capture may post again.
 }
 
 RunLoop* mainRunLoop()
@@ -250,13 +270,28 @@ RunLoop* mainRunLoop()
     return instance;
 }
 
+// A thread's one reference to its own run loop. Whoever retained it too keeps a valid but
+// finished run loop once the thread has ended.
+class ThreadRunLoop
+{
+public:
+    ThreadRunLoop() : m_runLoop(toRef(new RunLoop(gettid()))) {}
+    ~ThreadRunLoop() { get()->finish(); }
+    ThreadRunLoop(const ThreadRunLoop&) = delete;
+    ThreadRunLoop& operator=(const ThreadRunLoop&) = delete;
+
+    RunLoop* get() const { return static_cast<RunLoop*>(fromRef(m_runLoop.get())); }
+
+private:
+    Owned<CFTypeRef> m_runLoop;
+};
+
 RunLoop* currentRunLoop()
 {
     if (gettid() == getpid())
         return mainRunLoop();
-    // Other threads own theirs: it is released when the thread ends.
-    thread_local Owned<CFTypeRef> owned(toRef(new RunLoop(gettid())));
-    return static_cast<RunLoop*>(fromRef(owned.get()));
+    thread_local ThreadRunLoop own;
+    return own.get();
 }
 
 } // namespace

@@ -19,7 +19,10 @@ void RunLoopRoundTrip(benchmark::State& state)
     std::thread loopThread(
         [&]
         {
-            ready.set_value(CFRunLoopGetCurrent());
+            // Retained here: the benchmark stops it after this thread may have ended.
+            CFRunLoopRef own = CFRunLoopGetCurrent();
+            CFRetain(own);
+            ready.set_value(own);
             while (!done.load())
                 CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, false);
         });
@@ -43,6 +46,7 @@ void RunLoopRoundTrip(benchmark::State& state)
     done = true;
     CFRunLoopStop(loop);
     loopThread.join();
+    CFRelease(loop);
 
     std::sort(microseconds.begin(), microseconds.end());
     if (!microseconds.empty())

@@ -24,7 +24,10 @@ enum
 
 CFTypeID CFRunLoopGetTypeID(void);
 
-// The calling thread's run loop, made on first use and freed when the thread ends. Not owned.
+// The calling thread's run loop, made on first use. Not owned: the thread's own reference goes
+// when the thread ends. To use it from a thread that may outlive its own, CFRetain it on its own
+// thread before handing it over; it then stays valid, and stopping, waking, posting to it and
+// removing its sources stay harmless after its thread has ended.
 CFRunLoopRef CFRunLoopGetCurrent(void);
 
 // The process's main thread's run loop. Not owned.

@@ -25,7 +25,8 @@ CFRunLoopFdSourceID CFRunLoopAddFdSource(CFRunLoopRef runLoop, int fd, CFStringR
 void CFRunLoopRemoveFdSource(CFRunLoopRef runLoop, CFRunLoopFdSourceID source);
 
 // Queues a call of function(info) on the run loop's thread, run the next time the run loop runs
-// in the mode, in the order posted, and wakes the run loop. Callable from any thread.
+// in the mode, in the order posted, and wakes the run loop. Callable from any thread. Work that
+// its thread ended before running, or posted after that, is dropped.
 void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*function)(void* info),
                               void* info);
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -41,28 +42,43 @@ struct Pipe
     }
 };
 
+// Starts a thread that hands out its run loop, retained so that it outlives the thread, and then
+// does the given work.
+template <typename Work> std::thread startWithRunLoop(CFRunLoopRef& loop, Work work)
+{
+    std::promise<CFRunLoopRef> ready;
+    auto handedOver = ready.get_future();
+    std::thread thread(
+        [&ready, work]
+        {
+            CFRunLoopRef own = CFRunLoopGetCurrent();
+            CFRetain(own);
+            ready.set_value(own);
+            work();
+        });
+    loop = handedOver.get();
+    return thread;
+}
+
 // A thread that runs its own run loop until told to stop.
 class LoopThread
 {
 public:
     LoopThread()
     {
-        std::promise<CFRunLoopRef> ready;
-        auto loop = ready.get_future();
-        m_thread = std::thread(
-            [&ready, this]
-            {
-                ready.set_value(CFRunLoopGetCurrent());
-                while (!m_done.load())
-                    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 10.0, false);
-            });
-        m_loop = loop.get();
+        m_thread = startWithRunLoop(m_loop,
+                                    [this]
+                                    {
+                                        while (!m_done.load())
+                                            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 10.0, false);
+                                    });
     }
     ~LoopThread()
     {
         m_done.store(true);
-        CFRunLoopStop(m_loop);
+        CFRunLoopStop(m_loop); // the thread may have ended already
         m_thread.join();
+        CFRelease(m_loop);
     }
     CFRunLoopRef loop() const { return m_loop; }
     std::thread::id id() const { return m_thread.get_id(); }
@@ -212,6 +228,50 @@ TEST(RunLoop, ASourceRemovedByAnEarlierCallbackDoesNotFire)
     second.send();
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
     EXPECT_EQ(first.fired + second.fired, 1);
+}
+
+TEST(RunLoop, ARetainedRunLoopOutlivesItsThreadAndDropsWorkNobodyWillRun)
+{
+    auto token = std::make_shared<int>(0);
+    CFRunLoopRef loop = nullptr;
+    startWithRunLoop(loop, [token] { CFRunLoopPerform(CFRunLoopGetCurrent(), kOtherMode, [token] {}); })
+        .join();
+    EXPECT_EQ(token.use_count(), 1); // pending when the thread ended
+    CFRunLoopPerform(loop, kCFRunLoopDefaultMode, [token] {});
+    EXPECT_EQ(token.use_count(), 1); // posted after the end
+    CFRunLoopStop(loop);
+    CFRunLoopWakeUp(loop);
+    Pipe pipe;
+    CFRunLoopFdSourceID source =
+        CFRunLoopAddFdSource(loop, pipe.ends[0], kCFRunLoopDefaultMode, Pipe::onReadable, &pipe);
+    pipe.send();
+    CFRunLoopRemoveFdSource(loop, source);
+    EXPECT_EQ(pipe.fired.load(), 0);
+    EXPECT_EQ(CFGetRetainCount(loop), 1);
+    CFRelease(loop);
+}
+
+TEST(RunLoop, StoppingWakingAndPostingRaceSafelyWithTheEndOfItsThread)
+{
+    auto token = std::make_shared<int>(0);
+    Pipe pipe;
+    for (int round = 0; round < 200; ++round)
+    {
+        CFRunLoopRef loop = nullptr;
+        std::thread ending =
+            startWithRunLoop(loop, [] { CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, false); });
+        for (int i = 0; i < 20; ++i)
+        {
+            CFRunLoopStop(loop);
+            CFRunLoopWakeUp(loop);
+            CFRunLoopPerform(loop, kCFRunLoopDefaultMode, [token] {});
+            CFRunLoopRemoveFdSource(loop, CFRunLoopAddFdSource(loop, pipe.ends[0], kCFRunLoopDefaultMode,
+                                                               Pipe::onReadable, &pipe));
+        }
+        ending.join();
+        EXPECT_EQ(token.use_count(), 1) << "round " << round; // each post ran or was dropped
+        CFRelease(loop);
+    }
 }
 
 TEST(RunLoop, ThePollDescriptorShowsPendingWork)
