@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <string_view>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,11 +32,11 @@ using Clock = std::chrono::steady_clock;
 constexpr uint64_t kWakeTag = 0;
 
 // The mode a source or a run is filed under: the common modes are the default mode.
-std::string modeName(CFStringRef mode)
+std::string_view modeName(CFStringRef mode)
 {
     if (mode == nullptr || CFEqual(mode, kCFRunLoopCommonModes))
-        return std::string(textOf(kCFRunLoopDefaultMode));
-    return std::string(textOf(mode));
+        return textOf(kCFRunLoopDefaultMode);
+    return textOf(mode);
 }
 
 // Milliseconds for epoll_wait until the deadline, rounded up so that it is never woken early.
@@ -63,7 +63,7 @@ public:
 
     explicit RunLoop(pid_t ownerThread) : Object(staticTypeID()), m_ownerThread(ownerThread) {}
 
-    CFRunLoopRunResult run(const std::string& name, CFTimeInterval seconds, bool returnAfterSourceHandled);
+    CFRunLoopRunResult run(std::string_view name, CFTimeInterval seconds, bool returnAfterSourceHandled);
     void stop()
     {
         m_stopRequested.store(true);
@@ -71,22 +71,24 @@ public:
     }
     void wakeUp() { m_wake.signal(); }
 
-    CFRunLoopFdSourceID addSource(int fd, const std::string& name, CFRunLoopFdCallBack callback, void* info);
+    CFRunLoopFdSourceID addSource(int fd, std::string_view name, CFRunLoopFdCallBack callback, void* info);
     void removeSource(CFRunLoopFdSourceID id);
-    void perform(const std::string& name, std::function<void()> work);
+    void perform(std::string_view name, std::function<void()> work);
     // Its thread has ended: pending and later work is dropped, as nothing will run it.
     void finish();
-    int pollDescriptor(const std::string& name)
+    int pollDescriptor(std::string_view name)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         return mode(name).epoll.fd();
     }
 
 private:
+    using WorkList = std::vector<std::function<void()>>;
     struct Mode
     {
         os::EpollSet epoll;
-        std::deque<std::function<void()>> work;
+        WorkList work;
+        WorkList spare; // emptied work, kept with its capacity so that posting allocates nothing
     };
     struct Source
     {
@@ -97,7 +99,7 @@ private:
     };
 
     // Needs m_lock. Modes live as long as the run loop, so references to them stay valid.
-    Mode& mode(const std::string& name);
+    Mode& mode(std::string_view name);
     bool performPostedWork(Mode& mode);
     bool waitAndDispatch(Mode& mode, int timeoutMs);
     bool dispatch(CFRunLoopFdSourceID id, uint32_t events);
@@ -109,16 +111,19 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::mutex m_lock;
     std::condition_variable m_dispatchDone;
-    std::map<std::string, std::unique_ptr<Mode>> m_modes;
+    std::map<std::string, std::unique_ptr<Mode>, std::less<>> m_modes;
     std::unordered_map<CFRunLoopFdSourceID, Source> m_sources;
     std::vector<CFRunLoopFdSourceID> m_dispatching; // sources whose callbacks run now
     CFRunLoopFdSourceID m_nextSource = 1;
     bool m_finished = false;
 };
 
-RunLoop::Mode& RunLoop::mode(const std::string& name)
+RunLoop::Mode& RunLoop::mode(std::string_view name)
 {
-    auto& slot = m_modes[name];
+    auto found = m_modes.find(name);
+    if (found == m_modes.end())
+        found = m_modes.emplace(std::string(name), nullptr).first;
+    auto& slot = found->second;
     if (!slot)
     {
         slot = std::make_unique<Mode>();
@@ -127,7 +132,7 @@ RunLoop::Mode& RunLoop::mode(const std::string& name)
     return *slot;
 }
 
-CFRunLoopRunResult RunLoop::run(const std::string& name, CFTimeInterval seconds,
+CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds,
                                 bool returnAfterSourceHandled)
 {
     Mode* current;
@@ -162,9 +167,10 @@ bool RunLoop::performPostedWork(Mode& current)
 {
     // Every post signals after queueing, so draining first never loses the wake-up of a later post.
     m_wake.drain();
-    std::deque<std::function<void()>> work;
+    WorkList work;
     {
         std::lock_guard<std::mutex> guard(m_lock);
+        work.swap(current.spare);
         work.swap(current.work);
     }
     for (auto& item : work)
@@ -178,7 +184,14 @@ bool RunLoop::performPostedWork(Mode& current)
             // A failing item must not take the run loop, or the C caller above it, down with it.
         }
     }
-    return !work.empty();
+    const bool performed = !work.empty();
+    work.clear();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (current.spare.capacity() < work.capacity())
+            current.spare.swap(work);
+    }
+    return performed;
 }
 
 bool RunLoop::waitAndDispatch(Mode& current, int timeoutMs)
@@ -202,10 +215,12 @@ bool RunLoop::dispatch(CFRunLoopFdSourceID id, uint32_t events)
     auto found = m_sources.find(id);
     if (found == m_sources.end())
         return false; // removed by an earlier callback of the same wait
-    const Source source = found->second;
+    const int fd = found->second.fd;
+    const CFRunLoopFdCallBack callback = found->second.callback;
+    void* const info = found->second.info;
     m_dispatching.push_back(id);
     lock.unlock();
-    source.callback(source.fd, events, source.info);
+    callback(fd, events, info);
     lock.lock();
     m_dispatching.erase(std::find(m_dispatching.begin(), m_dispatching.end(), id));
     lock.unlock();
@@ -213,7 +228,7 @@ bool RunLoop::dispatch(CFRunLoopFdSourceID id, uint32_t events)
     return true;
 }
 
-CFRunLoopFdSourceID RunLoop::addSource(int fd, const std::string& name, CFRunLoopFdCallBack callback,
+CFRunLoopFdSourceID RunLoop::addSource(int fd, std::string_view name, CFRunLoopFdCallBack callback,
                                        void* info)
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -221,7 +236,7 @@ CFRunLoopFdSourceID RunLoop::addSource(int fd, const std::string& name, CFRunLoo
     if (!mode(name).epoll.add(fd, id))
         return 0;
     ++m_nextSource;
-    m_sources.emplace(id, Source{fd, name, callback, info});
+    m_sources.emplace(id, Source{fd, std::string(name), callback, info});
     return id;
 }
 
@@ -240,7 +255,7 @@ void RunLoop::removeSource(CFRunLoopFdSourceID id)
         [&] { return std::find(m_dispatching.begin(), m_dispatching.end(), id) == m_dispatching.end(); });
 }
 
-void RunLoop::perform(const std::string& name, std::function<void()> work)
+void RunLoop::perform(std::string_view name, std::function<void()> work)
 {
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -253,7 +268,7 @@ void RunLoop::perform(const std::string& name, std::function<void()> work)
 
 void RunLoop::finish()
 {
-    std::vector<std::deque<std::function<void()>>> dropped;
+    std::vector<WorkList> dropped;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_finished = true;
