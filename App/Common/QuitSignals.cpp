@@ -48,10 +48,12 @@ void watchQuitSignals(std::function<void()> onQuit)
     if (signalDescriptor < 0 || watching)
         return;
     watching = true;
-    juce::LinuxEventLoop::registerFdCallback(signalDescriptor, [onQuit = std::move(onQuit)](int descriptor) {
-        if (takePendingSignals(descriptor))
-            onQuit();
-    });
+    juce::LinuxEventLoop::registerFdCallback(signalDescriptor,
+                                             [onQuit = std::move(onQuit)](int descriptor)
+                                             {
+                                                 if (takePendingSignals(descriptor))
+                                                     onQuit();
+                                             });
 }
 
 void stopWatchingQuitSignals()
