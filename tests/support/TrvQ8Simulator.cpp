@@ -182,6 +182,13 @@ uint8_t TrvQ8Simulator::recordData(const std::vector<uint8_t>& command)
     return data.size() >= expected ? trvq8::kBlockDone : trvq8::kAck;
 }
 
+void TrvQ8Simulator::waitForNextFrame() const
+{
+    const auto frame = spec.faults.frame;
+    const auto sinceStart = std::chrono::steady_clock::now() - started;
+    std::this_thread::sleep_until(started + (sinceStart / frame + 1) * frame);
+}
+
 uint8_t TrvQ8Simulator::percentWritten() const
 {
     if (spec.faults.percentage)
@@ -195,6 +202,8 @@ void TrvQ8Simulator::reply(uint8_t code)
 {
     if (spec.faults.replyDelay.count() > 0)
         std::this_thread::sleep_for(spec.faults.replyDelay);
+    if (spec.faults.frame.count() > 0)
+        waitForNextFrame();
     std::vector<uint8_t> report(spec.faults.replyLength.value_or(kReportSize), 0);
     if (!report.empty())
         report[0] = code;

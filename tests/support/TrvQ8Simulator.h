@@ -46,6 +46,8 @@ struct TrvQ8Faults
     std::optional<uint8_t> percentage;
     // Time before each reply.
     std::chrono::microseconds replyDelay{0};
+    // Replies go out only on the boundaries of frames this long, as over a USB link.
+    std::chrono::microseconds frame{0};
     // Unplug (and optionally plug in again) on receiving the n-th command of a code.
     std::optional<uint8_t> unplugOn;
     int unplugAt = 0;
@@ -121,6 +123,7 @@ private:
     uint8_t recordData(const std::vector<uint8_t>& command);
     void reply(uint8_t code);
     uint8_t percentWritten() const;
+    void waitForNextFrame() const;
 
     HidTestbed& bed;
     TrvQ8Spec spec;
@@ -132,6 +135,7 @@ private:
     TrvQ8Received log;
     uint32_t written = 0; // data bytes received since the start report
     std::array<int, 256> commandCounts{};
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::thread server;
 };
 
