@@ -144,8 +144,8 @@ protected:
         }
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         if (screenshots != juce::File())
-            savePng(actual, screenshots.getChildFile(juce::String(test->name()).replaceCharacter('/', '-') + "-" +
-                                                    snapshot + ".png"));
+            savePng(actual, screenshots.getChildFile(juce::String(test->name()).replaceCharacter('/', '-') +
+                                                     "-" + snapshot + ".png"));
         EXPECT_EQ(difference.blocks, 0)
             << "the window differs from " << snapshot << " by up to " << difference.largest;
         std::cout << snapshot << ": largest difference " << difference.largest << "\n";
