@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs the GUI tests of the program on an X server of their own (Xvfb) with a window manager
+# (openbox), and the tests themselves under umockdev-wrapper so that the program they start sees
+# only their emulated devices.
+#   run_gui_tests.sh <program> <page_snapshots> <gui_test> [gtest arguments...]
+set -euo pipefail
+program=$1 page_snapshots=$2 harness=$3
+shift 3
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+wait_for() { # <seconds> <command...>
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || { echo "timed out waiting for: $*" >&2; return 1; }
+    sleep 0.05
+  done
+}
+
+# Xvfb picks a free display and writes its number to the descriptor.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+wait_for 10 test -s "$work/display"
+export DISPLAY=":$(head -n 1 "$work/display")"
+wait_for 10 xdpyinfo
+
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK
+wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+# The pages as the program draws them without a window, to compare the window with.
+"$page_snapshots" "$work/snapshots" >/dev/null
+
+export GUI_PROGRAM=$program GUI_SNAPSHOTS=$work/snapshots
+export GUI_SCREENSHOTS=${GUI_SCREENSHOTS:-$(dirname "$harness")/screenshots}
+umockdev-wrapper "$harness" "$@"
