@@ -30,6 +30,7 @@ namespace
 using Clock = std::chrono::steady_clock;
 
 constexpr uint64_t kWakeTag = 0;
+constexpr int kSpinMicroseconds = 50;
 
 // The mode a source or a run is filed under: the common modes are the default mode.
 std::string_view modeName(CFStringRef mode)
@@ -102,6 +103,7 @@ private:
     Mode& mode(std::string_view name);
     bool performPostedWork(Mode& mode);
     bool waitAndDispatch(Mode& mode, int timeoutMs);
+    int waitBriefSpinFirst(Mode& mode, epoll_event* events, int capacity, int timeoutMs);
     bool dispatch(CFRunLoopFdSourceID id, uint32_t events);
     bool takeStopRequest() { return m_stopRequested.exchange(false); }
     bool onOwnerThread() const { return gettid() == m_ownerThread; }
@@ -194,10 +196,27 @@ bool RunLoop::performPostedWork(Mode& current)
     return performed;
 }
 
+// Waking a sleeping thread costs tens of microseconds on some machines; what arrives within a
+// few microseconds is caught by looking again before going to sleep.
+int RunLoop::waitBriefSpinFirst(Mode& current, epoll_event* events, int capacity, int timeoutMs)
+{
+    if (timeoutMs != 0)
+    {
+        const Clock::time_point spinUntil = Clock::now() + std::chrono::microseconds(kSpinMicroseconds);
+        do
+        {
+            const int count = current.epoll.wait(events, capacity, 0);
+            if (count != 0)
+                return count;
+        } while (Clock::now() < spinUntil);
+    }
+    return current.epoll.wait(events, capacity, timeoutMs);
+}
+
 bool RunLoop::waitAndDispatch(Mode& current, int timeoutMs)
 {
     epoll_event events[32];
-    const int count = current.epoll.wait(events, 32, timeoutMs);
+    const int count = waitBriefSpinFirst(current, events, 32, timeoutMs);
     bool handled = false;
     for (int i = 0; i < count; ++i)
     {
