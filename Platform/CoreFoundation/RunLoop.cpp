@@ -30,7 +30,7 @@ namespace
 using Clock = std::chrono::steady_clock;
 
 constexpr uint64_t kWakeTag = 0;
-constexpr int kSpinMicroseconds = 50;
+constexpr int kSpinMicroseconds = 10;
 
 // The mode a source or a run is filed under: the common modes are the default mode.
 std::string_view modeName(CFStringRef mode)
