@@ -22,4 +22,7 @@ function(updater_add_test name)
   # Leaks inside system libraries that no test can avoid.
   set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
                "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  # Headless tests must reach no X server, neither the user's nor the GUI tests' own: without
+  # DISPLAY the framework would try :0.
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "DISPLAY=:65535")
 endfunction()
