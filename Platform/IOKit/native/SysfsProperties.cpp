@@ -66,6 +66,21 @@ std::optional<std::vector<uint32_t>> parsePorts(std::string_view devpath)
     return ports;
 }
 
+// A device on another bus, such as Bluetooth through a USB adapter, finds the adapter as its USB
+// ancestor: those attributes describe the adapter, not the device.
+NodeAttributes withoutUsbAncestor(NodeAttributes attributes)
+{
+    attributes.idVendor.clear();
+    attributes.idProduct.clear();
+    attributes.bcdDevice.clear();
+    attributes.manufacturer.clear();
+    attributes.product.clear();
+    attributes.serial.clear();
+    attributes.busnum.clear();
+    attributes.devpath.clear();
+    return attributes;
+}
+
 } // namespace
 
 std::optional<uint32_t> parseNumber(std::string_view text, int base)
@@ -127,10 +142,11 @@ std::optional<UsagePair> DeviceProperties::primaryUsage() const
     return descriptor.applicationUsages.front();
 }
 
-DeviceProperties mapDeviceProperties(const NodeAttributes& attributes)
+DeviceProperties mapDeviceProperties(const NodeAttributes& given)
 {
     DeviceProperties properties;
-    const auto hidId = parseHidId(attributes.hidId);
+    const auto hidId = parseHidId(given.hidId);
+    const NodeAttributes attributes = hidId && hidId->bus != kBusUsb ? withoutUsbAncestor(given) : given;
     if (hidId)
     {
         properties.vendorId = hidId->vendor;

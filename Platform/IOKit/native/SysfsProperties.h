@@ -23,7 +23,8 @@ struct NodeAttributes
     std::string hidUniq{}; // HID_UNIQ
     std::vector<uint8_t> reportDescriptor{};
 
-    // The USB device ancestor's attributes; all empty when the device is not on USB.
+    // The USB device ancestor's attributes; all empty when there is none. Ignored when the HID
+    // parent names another bus.
     std::string idVendor{}, idProduct{}, bcdDevice{};
     std::string manufacturer{}, product{}, serial{};
     std::string busnum{};  // decimal

@@ -67,6 +67,32 @@ TEST(SysfsProperties, DeviceOffUsbTakesWhatTheHidParentKnows)
     EXPECT_FALSE(properties.locationId);
 }
 
+TEST(SysfsProperties, BluetoothDeviceBehindAUsbAdapterKeepsItsOwnIdentity)
+{
+    // udev finds the Bluetooth adapter as the node's USB ancestor.
+    const NodeAttributes attributes{.hidId = "0005:0000046D:0000B01A",
+                                    .hidName = "Wireless Mouse",
+                                    .reportDescriptor = hidtest::kBootMouse,
+                                    .idVendor = "8087",
+                                    .idProduct = "0026",
+                                    .bcdDevice = "0002",
+                                    .manufacturer = "Adapter Maker",
+                                    .product = "Bluetooth Adapter",
+                                    .serial = "ADAPTER1",
+                                    .busnum = "1",
+                                    .devpath = "10"};
+
+    const DeviceProperties properties = mapDeviceProperties(attributes);
+    EXPECT_EQ(properties.vendorId, 0x046Du);
+    EXPECT_EQ(properties.productId, 0xB01Au);
+    EXPECT_EQ(properties.transport, "Bluetooth");
+    EXPECT_EQ(properties.product, "Wireless Mouse");
+    EXPECT_FALSE(properties.manufacturer);
+    EXPECT_FALSE(properties.serialNumber);
+    EXPECT_FALSE(properties.versionNumber);
+    EXPECT_FALSE(properties.locationId);
+}
+
 TEST(SysfsProperties, EmptyOrGarbledAttributesGiveNoProperty)
 {
     const NodeAttributes attributes{.hidId = "garbage",
