@@ -16,6 +16,9 @@ HidCtrl::~HidCtrl()
 
 bool HidCtrl::initialize(HidHandler* handler, int deviceType)
 {
+    // Replacing a live connection would leave it reporting to this object after its end.
+    if (m_hidUtil.load() != nullptr)
+        return false;
     m_handler = handler;
     m_hidUtil = new HidUtil();
     clearCache();

@@ -19,7 +19,7 @@ public:
     virtual ~HidCtrl();
 
     // Creates the device connection and takes a matching device if one is present; no event is
-    // sent for it. False only when another connection is live.
+    // sent for it. False when another connection is live, this object's own included.
     bool initialize(HidHandler* handler, int deviceType);
     void finalize();
 

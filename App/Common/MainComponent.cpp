@@ -11,6 +11,7 @@ const char* const updateFileName = "TRV-Q8_UP.upd";
 
 MainComponent::MainComponent() : juce::Thread("MainComponent")
 {
+    ownsLoaders = true;
     TxtLoader::createInstance();
     ImageLoader::createInstance();
 
@@ -50,8 +51,12 @@ MainComponent::~MainComponent()
         delete hidCtrl;
         hidCtrl = nullptr;
     }
-    ImageLoader::releaseInstance();
-    TxtLoader::releaseInstance();
+    // An engine-only component never created them, and a window may still be using them.
+    if (ownsLoaders)
+    {
+        ImageLoader::releaseInstance();
+        TxtLoader::releaseInstance();
+    }
 }
 
 void MainComponent::releaseBlocks()

@@ -179,5 +179,8 @@ private:
                     const upd_header_t& header, fw_info_t& block, upd_info_t& info);
     void releaseBlocks();
 
+    // The text and image singletons were created by this component and are released with it.
+    bool ownsLoaders = false;
+
     JUCE_DECLARE_NON_COPYABLE(MainComponent)
 };

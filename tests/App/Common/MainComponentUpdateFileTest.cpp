@@ -1,4 +1,6 @@
+#include "ImageLoader.h"
 #include "MainComponent.h"
+#include "TxtLoader.h"
 #include "UpdateFileWriter.h"
 
 #include <gtest/gtest.h>
@@ -220,4 +222,19 @@ TEST_F(UpdateFileTest, RefusesAFileOfTwoGibibytesWithoutReadingIt)
     EXPECT_EQ(checkFile(), 0);
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
+}
+
+TEST_F(UpdateFileTest, AnEngineLeavesTheTextsAndImagesOfTheWindowAlone)
+{
+    TxtLoader::createInstance();
+    ImageLoader::createInstance();
+    TxtLoader::getInstance()->setLocale(3);
+    const juce::Image* warning = ImageLoader::getInstance()->getImage(0);
+
+    engine.reset();
+
+    EXPECT_EQ(TxtLoader::getInstance()->getLocale(), 3u);
+    EXPECT_EQ(ImageLoader::getInstance()->getImage(0), warning);
+    ImageLoader::releaseInstance();
+    TxtLoader::releaseInstance();
 }

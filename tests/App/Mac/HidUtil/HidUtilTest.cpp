@@ -347,3 +347,21 @@ TEST_F(DeviceControlTest, FinalizeTwiceAndAReadIntoNothing)
     EXPECT_EQ(ctrl.getState(), 1) << "the cache keeps its last values";
     EXPECT_EQ(HidUtil::m_pinstance, nullptr);
 }
+
+TEST_F(DeviceControlTest, ASecondInitializeIsRefusedAndKeepsTheLiveConnection)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    HidUtil* live = HidUtil::m_pinstance;
+
+    RecordingHandler other;
+    EXPECT_FALSE(ctrl.initialize(&other, 1));
+    EXPECT_EQ(HidUtil::m_pinstance, live);
+    EXPECT_EQ(ctrl.getState(), 1);
+    bed.writeInputReport(device, report(8, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+    EXPECT_TRUE(other.events.empty());
+
+    ctrl.finalize();
+    EXPECT_EQ(HidUtil::m_pinstance, nullptr) << "the live connection is not left behind";
+}
