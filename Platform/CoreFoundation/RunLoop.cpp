@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <string_view>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <unistd.h>
 #include <unordered_map>
 #include <utility>
@@ -134,8 +134,7 @@ RunLoop::Mode& RunLoop::mode(std::string_view name)
     return *slot;
 }
 
-CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds,
-                                bool returnAfterSourceHandled)
+CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds, bool returnAfterSourceHandled)
 {
     Mode* current;
     {

@@ -76,8 +76,8 @@ updfile::UpdateFile fileOf(size_t bytes, int blocks)
 {
     updfile::UpdateFile file;
     for (int i = 0; i < blocks; ++i)
-        file.blocks.push_back(updfile::UpdateBlock::encrypted(updfile::patternBytes(bytes / blocks, uint32_t(i)),
-                                                              0x1000u + uint32_t(i), uint8_t(i)));
+        file.blocks.push_back(updfile::UpdateBlock::encrypted(
+            updfile::patternBytes(bytes / blocks, uint32_t(i)), 0x1000u + uint32_t(i), uint8_t(i)));
     return file;
 }
 
@@ -93,7 +93,8 @@ template <typename Function> auto onMessageThread(Function function)
     std::invoke_result_t<Function> result{};
     std::pair<Function*, decltype(result)*> call(&function, &result);
     juce::MessageManager::getInstance()->callFunctionOnMessageThread(
-        [](void* context) -> void* {
+        [](void* context) -> void*
+        {
             auto* call = static_cast<std::pair<Function*, decltype(result)*>*>(context);
             *call->second = (*call->first)();
             return nullptr;
@@ -106,25 +107,32 @@ template <typename Function> auto onMessageThread(Function function)
 // the program; the calls into the component go to the message thread.
 UpdateRun runUpdate(const TrvQ8Simulator& device, const updfile::UpdateFile& file)
 {
-    file.writeTo(juce::File::getSpecialLocation(juce::File::currentExecutableFile).getSiblingFile("TRV-Q8_UP.upd"));
-    auto* component = onMessageThread([] {
-        auto* created = new MainComponent();
-        created->buttonClicked((juce::Button*)created->okButton);
-        return created;
-    });
+    file.writeTo(
+        juce::File::getSpecialLocation(juce::File::currentExecutableFile).getSiblingFile("TRV-Q8_UP.upd"));
+    auto* component = onMessageThread(
+        []
+        {
+            auto* created = new MainComponent();
+            created->buttonClicked((juce::Button*)created->okButton);
+            return created;
+        });
     const auto start = Clock::now();
-    onMessageThread([component] {
-        component->buttonClicked((juce::Button*)component->okButton);
-        return 0;
-    });
+    onMessageThread(
+        [component]
+        {
+            component->buttonClicked((juce::Button*)component->okButton);
+            return 0;
+        });
     while (onMessageThread([component] { return component->status; }) < MainComponent::STATUS_SUCCEEDED)
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     const double seconds = microsecondsSince(start) / 1e6;
-    const int status = onMessageThread([component] {
-        const int outcome = component->status;
-        delete component;
-        return outcome;
-    });
+    const int status = onMessageThread(
+        [component]
+        {
+            const int outcome = component->status;
+            delete component;
+            return outcome;
+        });
     return {seconds, device.received().commands.size(), status};
 }
 
@@ -140,9 +148,11 @@ void measure()
         const UpdateRun run = runUpdate(device, fileOf(256 * 1024, 4));
         MainComponent::transferTimeLimits = {};
         const double perRoundTrip = run.seconds * 1e6 / double(run.roundTrips);
-        std::printf("instant device: %zu round trips in %.3f s (status %d): %.0f round trips/s, %.1f us each\n",
-                    run.roundTrips, run.seconds, run.status, double(run.roundTrips) / run.seconds, perRoundTrip);
-        std::printf("bare echo through the same node: %.1f us each (median %.1f us)\n", bare.mean, bare.median);
+        std::printf(
+            "instant device: %zu round trips in %.3f s (status %d): %.0f round trips/s, %.1f us each\n",
+            run.roundTrips, run.seconds, run.status, double(run.roundTrips) / run.seconds, perRoundTrip);
+        std::printf("bare echo through the same node: %.1f us each (median %.1f us)\n", bare.mean,
+                    bare.median);
         std::printf("the program adds %.1f us per round trip (target: under 20)\n", perRoundTrip - bare.mean);
     }
     {
@@ -161,10 +171,12 @@ int main()
 {
     juce::ScopedJuceInitialiser_GUI juce;
     attachMainRunLoopToMessageLoop();
-    std::thread driver([] {
-        measure();
-        juce::MessageManager::getInstance()->stopDispatchLoop();
-    });
+    std::thread driver(
+        []
+        {
+            measure();
+            juce::MessageManager::getInstance()->stopDispatchLoop();
+        });
     juce::MessageManager::getInstance()->runDispatchLoop();
     driver.join();
     detachMainRunLoopFromMessageLoop();

@@ -136,11 +136,13 @@ std::optional<uint8_t> TrvQ8Simulator::replyFor(const std::vector<uint8_t>& comm
     case trvq8::kStart:
         recordStart(command);
         return trvq8::kStartAck;
-    case trvq8::kSelect: {
+    case trvq8::kSelect:
+    {
         const int number = command[1];
         log.selected.push_back(number);
         const auto& refused = spec.faults.refusedSelects;
-        return std::find(refused.begin(), refused.end(), number) != refused.end() ? kSelectRefused : trvq8::kAck;
+        return std::find(refused.begin(), refused.end(), number) != refused.end() ? kSelectRefused
+                                                                                  : trvq8::kAck;
     }
     case trvq8::kWrite:
         return recordData(command);

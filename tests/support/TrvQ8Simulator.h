@@ -60,8 +60,8 @@ struct TrvQ8Received
 {
     std::vector<std::vector<uint8_t>> commands; // every report, without the report number
     std::optional<std::vector<uint8_t>> startReport;
-    int version = -1;          // from the start report: 12 bits
-    uint32_t totalSize = 0;    // from the start report
+    int version = -1;       // from the start report: 12 bits
+    uint32_t totalSize = 0; // from the start report
     struct Entry
     {
         int number;
@@ -69,9 +69,9 @@ struct TrvQ8Received
         uint32_t size;
         uint16_t crc16;
     };
-    std::vector<Entry> entries; // the start report's block list, as far as it goes
+    std::vector<Entry> entries;                 // the start report's block list, as far as it goes
     std::map<int, std::vector<uint8_t>> blocks; // data received per block number, trimmed to its size
-    std::vector<int> selected;                   // block numbers selected, in order
+    std::vector<int> selected;                  // block numbers selected, in order
     int finishes = 0;
     std::vector<std::chrono::steady_clock::time_point> finishTimes;
 };

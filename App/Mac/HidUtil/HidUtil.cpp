@@ -74,15 +74,16 @@ bool HidUtil::checkID(IOHIDDeviceRef device)
         return false;
     if (IOHIDDevice_GetVendorID(device) != kVendorID)
         return false;
-    if (m_deviceType < 0 || m_deviceType > 1 || IOHIDDevice_GetProductID(device) != HidDeviceType[m_deviceType])
+    if (m_deviceType < 0 || m_deviceType > 1 ||
+        IOHIDDevice_GetProductID(device) != HidDeviceType[m_deviceType])
         return false;
 
     setHeldDevice(device);
     std::memset(m_report, 0, kReportSize);
     m_reportLength = 0;
     IOHIDDeviceRegisterRemovalCallback(device, Handle_IOHIDDeviceRemovalCallback, this);
-    IOHIDDeviceRegisterInputReportCallback(device, m_report, kReportSize, Handle_IOHIDDeviceIOHIDReportCallback,
-                                           nullptr);
+    IOHIDDeviceRegisterInputReportCallback(device, m_report, kReportSize,
+                                           Handle_IOHIDDeviceIOHIDReportCallback, nullptr);
     IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     return true;
 }

@@ -40,8 +40,8 @@ public:
                                               IOHIDDeviceRef device);
     static void Handle_IOHIDDeviceRemovalCallback(void* context, IOReturn result, void* sender);
     static void Handle_IOHIDDeviceIOHIDReportCallback(void* context, IOReturn result, void* sender,
-                                                      IOHIDReportType type, uint32_t reportID, uint8_t* report,
-                                                      CFIndex reportLength);
+                                                      IOHIDReportType type, uint32_t reportID,
+                                                      uint8_t* report, CFIndex reportLength);
 
     static HidUtil* m_pinstance;
 

@@ -67,7 +67,10 @@ protected:
         return true;
     }
 
-    void pump(int ms) { pumpUntil([] { return false; }, ms); }
+    void pump(int ms)
+    {
+        pumpUntil([] { return false; }, ms);
+    }
 
     void pressOk() { component->buttonClicked((juce::Button*)component->okButton); }
 
@@ -78,7 +81,8 @@ protected:
         EXPECT_EQ(component->status, MainComponent::STATUS_CONNECTED);
         pressOk();
         EXPECT_EQ(component->status, MainComponent::STATUS_UPDATING);
-        EXPECT_TRUE(pumpUntil([this] { return component->status >= MainComponent::STATUS_SUCCEEDED; }, 30000));
+        EXPECT_TRUE(
+            pumpUntil([this] { return component->status >= MainComponent::STATUS_SUCCEEDED; }, 30000));
         return component->status;
     }
 
@@ -182,7 +186,8 @@ TEST_F(EngineTest, AsksAgainWhileTheDeviceIsStillFinishing)
 
 TEST_F(EngineTest, ADataFailureEndsFailedEvenWhenTheFinishSucceeds)
 {
-    TrvQ8Simulator device(bed, {.faults = {.wrongReplyOn = trvq8::kWrite, .wrongReplyAt = 0, .wrongReply = 0xF9}});
+    TrvQ8Simulator device(bed,
+                          {.faults = {.wrongReplyOn = trvq8::kWrite, .wrongReplyAt = 0, .wrongReply = 0xF9}});
     UpdateFile file;
     file.blocks.push_back(UpdateBlock::plain(patternBytes(10, 6)));
     start(file);

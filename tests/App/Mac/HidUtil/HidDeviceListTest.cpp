@@ -34,9 +34,11 @@ protected:
         gIOHIDManagerRef = nullptr;
     }
 
-    int addDevice(uint16_t product, std::vector<uint32_t> ports, const std::vector<uint8_t>& descriptor = kVendor64)
+    int addDevice(uint16_t product, std::vector<uint32_t> ports,
+                  const std::vector<uint8_t>& descriptor = kVendor64)
     {
-        return bed.addDevice({.productId = product, .ports = std::move(ports), .reportDescriptor = descriptor});
+        return bed.addDevice(
+            {.productId = product, .ports = std::move(ports), .reportDescriptor = descriptor});
     }
 
     HidTestbed bed;
@@ -96,7 +98,8 @@ TEST_F(DeviceListTest, MatchesByUsagePageAndUsage)
 
 TEST_F(DeviceListTest, MatchingDictionariesHoldOnlyTheNonZeroPageAndItsUsage)
 {
-    auto count = [](UInt32 page, UInt32 usage) {
+    auto count = [](UInt32 page, UInt32 usage)
+    {
         CFMutableDictionaryRef matching = hu_SetUpMatchingDictionary(page, usage);
         const CFIndex entries = CFDictionaryGetCount(matching);
         CFRelease(matching);

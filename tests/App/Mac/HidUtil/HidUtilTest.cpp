@@ -1,9 +1,9 @@
 // The device connection and the device control object over emulated hidraw devices: which device
 // is taken, the events that reach the handler on the main run loop, reports both ways.
+#include "HidUtil.h"
 #include "HID_Utilities.h"
 #include "HidCtrl.h"
 #include "HidTestbed.h"
-#include "HidUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -131,8 +131,8 @@ TEST_F(DeviceConnectionTest, IgnoresOtherProductsOfTheVendor)
 
 TEST_F(DeviceConnectionTest, ReadsTheReleaseNumberDigitByDigit)
 {
-    for (auto [release, version] : {std::pair{0x0123, 123}, {0x0200, 200}, {0x1234, 1234}, {0x00A0, 100},
-                                    {0x00FF, 165}})
+    for (auto [release, version] :
+         {std::pair{0x0123, 123}, {0x0200, 200}, {0x1234, 1234}, {0x00A0, 100}, {0x00FF, 165}})
     {
         HidTestbed testbed;
         testbed.addDevice(trvQ8(uint16_t(release)));
@@ -162,8 +162,8 @@ TEST_F(DeviceConnectionTest, CopiesInputReportsUpTo64BytesAndAsFarAsAsked)
     EXPECT_EQ(util.deviceInput(buffer, 0), 0u);
 
     // A longer report fills the 64-byte buffer and counts as 64 bytes.
-    HidUtil::Handle_IOHIDDeviceIOHIDReportCallback(nullptr, kIOReturnSuccess, nullptr, kIOHIDReportTypeInput, 0,
-                                                   nullptr, 80);
+    HidUtil::Handle_IOHIDDeviceIOHIDReportCallback(nullptr, kIOReturnSuccess, nullptr, kIOHIDReportTypeInput,
+                                                   0, nullptr, 80);
     EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 64u);
 }
 
@@ -238,12 +238,14 @@ TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
 
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
-    std::thread sender([&] {
-        unsigned char command[64] = {0xF3};
-        while (!stop)
-            if (!util.deviceOutput(command, 64))
-                ++failures;
-    });
+    std::thread sender(
+        [&]
+        {
+            unsigned char command[64] = {0xF3};
+            while (!stop)
+                if (!util.deviceOutput(command, 64))
+                    ++failures;
+        });
     for (int i = 0; i < 20; ++i)
     {
         bed.drainOutput(device);
