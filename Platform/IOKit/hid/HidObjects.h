@@ -4,6 +4,7 @@
 #include "../native/HidrawNode.h"
 #include "../native/Udev.h"
 #include "DeviceInput.h"
+#include "PropertyDictionary.h"
 #include "RunLoopSchedule.h"
 
 #include <CoreFoundation/CFObject.h>
@@ -43,8 +44,7 @@ public:
 private:
     ~Element() override;
     std::atomic<Device*> owner;
-    mutable std::mutex propertiesLock;
-    cf::Owned<CFMutableDictionaryRef> properties;
+    PropertyStore properties;
 };
 
 class Value final : public cf::Object
@@ -111,8 +111,7 @@ private:
     const hidraw::DeviceProperties nativeProperties;
     std::vector<Element*> elementList; // retained
 
-    mutable std::mutex propertiesLock;
-    cf::Owned<CFMutableDictionaryRef> properties;
+    PropertyStore properties;
 
     std::mutex lifecycleLock; // open and close, one at a time
     int openCount = 0;

@@ -120,20 +120,12 @@ bool Device::conformsTo(uint32_t usagePage, uint32_t usage) const
 
 CFTypeRef Device::property(CFStringRef key) const
 {
-    std::lock_guard<std::mutex> guard(propertiesLock);
-    return properties && key != nullptr ? CFDictionaryGetValue(properties.get(), key) : nullptr;
+    return properties.get(key);
 }
 
 bool Device::setProperty(CFStringRef key, CFTypeRef value)
 {
-    std::lock_guard<std::mutex> guard(propertiesLock);
-    if (!properties || key == nullptr)
-        return false;
-    if (value != nullptr)
-        CFDictionarySetValue(properties.get(), key, value);
-    else
-        CFDictionaryRemoveValue(properties.get(), key);
-    return true;
+    return properties.set(key, value);
 }
 
 // Every key must hold the same value, except the device usage keys, which match any of the

@@ -79,26 +79,17 @@ Element::~Element()
 
 CFTypeRef Element::property(CFStringRef key) const
 {
-    std::lock_guard<std::mutex> guard(propertiesLock);
-    return properties && key != nullptr ? CFDictionaryGetValue(properties.get(), key) : nullptr;
+    return properties.get(key);
 }
 
 bool Element::setProperty(CFStringRef key, CFTypeRef value)
 {
-    std::lock_guard<std::mutex> guard(propertiesLock);
-    if (!properties || key == nullptr)
-        return false;
-    if (value != nullptr)
-        CFDictionarySetValue(properties.get(), key, value);
-    else
-        CFDictionaryRemoveValue(properties.get(), key);
-    return true;
+    return properties.set(key, value);
 }
 
 bool Element::matches(CFDictionaryRef matching) const
 {
-    std::lock_guard<std::mutex> guard(propertiesLock);
-    return properties && dictionaryMatches(properties.get(), matching);
+    return properties.holdsAll(matching);
 }
 
 } // namespace iohid

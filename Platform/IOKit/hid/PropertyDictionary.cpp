@@ -78,4 +78,28 @@ cf::Owned<CFMutableDictionaryRef> makePropertyDictionary(const hidraw::DevicePro
     return dictionary;
 }
 
+CFTypeRef PropertyStore::get(CFStringRef key) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return dictionary && key != nullptr ? CFDictionaryGetValue(dictionary.get(), key) : nullptr;
+}
+
+bool PropertyStore::set(CFStringRef key, CFTypeRef value)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (!dictionary || key == nullptr)
+        return false;
+    if (value != nullptr)
+        CFDictionarySetValue(dictionary.get(), key, value);
+    else
+        CFDictionaryRemoveValue(dictionary.get(), key);
+    return true;
+}
+
+bool PropertyStore::holdsAll(CFDictionaryRef matching) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return dictionary && dictionaryMatches(dictionary.get(), matching);
+}
+
 } // namespace iohid
