@@ -36,8 +36,13 @@ public:
 
     ~MainWindow() override {}
 
-    // The window manager's or the session's request to close the window.
-    void userTriedToCloseWindow() override { requestQuit(); }
+    // The window manager's or the session's request to close the window. The window has no close
+    // box of its own, yet window managers draw one: it must not cut a firmware write short.
+    void userTriedToCloseWindow() override
+    {
+        if (mainComponent->status != MainComponent::STATUS_UPDATING)
+            requestQuit();
+    }
 
     // The frame the window draws around its content until the native title bar takes over.
     juce::BorderSize<int> getBorderThickness() override

@@ -23,7 +23,6 @@ MainComponent::MainComponent() : juce::Thread("MainComponent")
     updInfo = {};
     for (auto& block : fwInfo)
         block = {};
-    clearReply();
 
     initCRC32();
     const int result = checkUPD(updateFileName, &updInfo, fwInfo);

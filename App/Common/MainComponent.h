@@ -4,6 +4,8 @@
 #include "UpdateFileFormat.h"
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -133,8 +135,11 @@ public:
     upd_info_t updInfo = {};
     fw_info_t fwInfo[maxBlocks] = {};
     HidCtrl* hidCtrl = nullptr;
-    // Filled on the message thread, read by the worker.
-    std::atomic<unsigned char> replyBuffer[256] = {};
+    // The hand-over of replies from the message thread to the worker, under replyLock.
+    std::mutex replyLock;
+    unsigned char replyBuffer[256] = {};
+    bool replyWaiting = false;        // a reply of the device that the worker has not taken yet
+    bool transferInterrupted = false; // a device event or a quit that the worker has not met yet
     int fileValid = 0;
     // Written by the worker.
     std::atomic<double> transferProgress{0.0};
@@ -159,20 +164,29 @@ private:
     void updateButtons();
 
     // Transfer
+    struct Reply
+    {
+        unsigned char code;
+        unsigned char percent;
+    };
     bool sendStart();
     bool sendBlocks();
     bool sendBlockData(unsigned char* report, const fw_info_t& block);
     bool sendFinish();
-    bool exchange(unsigned char* report, int timeLimitMs);
-    unsigned char replyCode() const;
-    unsigned char replyPercent() const;
+    // Sends the report and gives the device's reply; nothing when no reply came in time, or when
+    // a device event or a quit cut the exchange short.
+    std::optional<Reply> exchange(unsigned char* report, int timeLimitMs);
+    std::optional<Reply> takeReply();
+    bool takeInterruption();
     void setProgress(double value);
 
     // Status and events
     void okClicked();
     void stopWorker();
     void deviceChanged(UpdaterStatus_t statusToPost);
-    void clearReply();
+    // Wakes the worker with an empty reply, unless a reply of the device is still waiting for it.
+    void interruptTransfer();
+    void startHandOver();
 
     // Update file
     bool parseBlock(const unsigned char* image, juce::uint32& offset, juce::uint32 end,

@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "AlineButton.h"
 #include "HidCtrl.h"
@@ -60,6 +61,7 @@ void MainComponent::okClicked()
     else if (status == STATUS_CONNECTED && fileValid == 1)
     {
         replyEvent.reset();
+        startHandOver();
         updateSequence(STATUS_UPDATING);
         startThread();
     }
@@ -78,8 +80,7 @@ void MainComponent::quitSequence()
 
 void MainComponent::stopWorker()
 {
-    clearReply();
-    replyEvent.signal();
+    interruptTransfer();
     stopThread(-1);
 }
 
@@ -98,15 +99,9 @@ void MainComponent::matchingCallBack()
 void MainComponent::deviceChanged(UpdaterStatus_t statusToPost)
 {
     if (status == STATUS_UPDATING)
-    {
-        // Wakes the worker with an empty reply, which fails its current step.
-        clearReply();
-        replyEvent.signal();
-    }
+        interruptTransfer();
     else
-    {
         setUpdateStatus(statusToPost);
-    }
 }
 
 void MainComponent::inputCallBack()
@@ -115,26 +110,34 @@ void MainComponent::inputCallBack()
     const unsigned int length = std::min(hidCtrl->getLength(), 256u);
     if (data == nullptr || length == 0)
         return;
-    for (unsigned int i = 0; i < length; ++i)
-        replyBuffer[i].store(data[i], std::memory_order_relaxed);
-    if (status == STATUS_UPDATING)
+    const bool updating = status == STATUS_UPDATING;
+    {
+        const std::lock_guard<std::mutex> lock(replyLock);
+        std::memcpy(replyBuffer, data, length);
+        if (updating)
+            replyWaiting = true;
+    }
+    if (updating)
         replyEvent.signal();
 }
 
-void MainComponent::clearReply()
+void MainComponent::interruptTransfer()
 {
-    for (auto& byte : replyBuffer)
-        byte.store(0, std::memory_order_relaxed);
+    {
+        const std::lock_guard<std::mutex> lock(replyLock);
+        transferInterrupted = true;
+        // A reply the device sent before the event is still the worker's to take.
+        if (!replyWaiting)
+            std::memset(replyBuffer, 0, sizeof(replyBuffer));
+    }
+    replyEvent.signal();
 }
 
-unsigned char MainComponent::replyCode() const
+void MainComponent::startHandOver()
 {
-    return replyBuffer[0].load(std::memory_order_relaxed);
-}
-
-unsigned char MainComponent::replyPercent() const
-{
-    return replyBuffer[1].load(std::memory_order_relaxed);
+    const std::lock_guard<std::mutex> lock(replyLock);
+    replyWaiting = false;
+    transferInterrupted = false;
 }
 
 void MainComponent::setProgress(double value)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "HidCtrl.h"
 
@@ -73,7 +74,8 @@ bool MainComponent::sendStart()
         entry[4] = static_cast<unsigned char>(fwInfo[i].crc16);
         entry[5] = static_cast<unsigned char>(fwInfo[i].crc16 >> 8);
     }
-    return exchange(report, transferTimeLimits.replyMs) && replyCode() == RSP_START_ACK;
+    const auto reply = exchange(report, transferTimeLimits.replyMs);
+    return reply && reply->code == RSP_START_ACK;
 }
 
 bool MainComponent::sendBlocks()
@@ -87,9 +89,11 @@ bool MainComponent::sendBlocks()
         std::memset(report, 0, sizeof(report));
         report[0] = CMD_SELECT_BLOCK;
         report[1] = static_cast<unsigned char>(i + 1);
-        if (!exchange(report, transferTimeLimits.replyMs))
+        // Without the device's own answer the block's fate is unknown: the transfer has failed.
+        const auto selected = exchange(report, transferTimeLimits.replyMs);
+        if (!selected)
             return false;
-        if (replyCode() != RSP_ACK)
+        if (selected->code != RSP_ACK)
             continue;
 
         report[0] = CMD_WRITE_DATA;
@@ -109,15 +113,15 @@ bool MainComponent::sendBlockData(unsigned char* report, const fw_info_t& block)
         std::memcpy(report + 2, block.data + offset, count);
         std::memset(report + 2 + count, 0, kChunkSize - count);
 
-        if (!exchange(report, transferTimeLimits.dataMs))
+        const auto reply = exchange(report, transferTimeLimits.dataMs);
+        if (!reply)
             return false;
-        const unsigned char code = replyCode();
         const bool lastChunk = c + 1 == chunks;
-        const bool accepted =
-            lastChunk ? (code == RSP_BLOCK_DONE || code == RSP_BLOCK_DONE_ALT) : code == RSP_ACK;
+        const bool accepted = lastChunk ? (reply->code == RSP_BLOCK_DONE || reply->code == RSP_BLOCK_DONE_ALT)
+                                        : reply->code == RSP_ACK;
         if (!accepted)
             return false;
-        setProgress(replyPercent() / 100.0);
+        setProgress(reply->percent / 100.0);
     }
     return true;
 }
@@ -128,24 +132,50 @@ bool MainComponent::sendFinish()
     report[0] = CMD_FINISH;
     for (;;)
     {
-        if (!exchange(report, transferTimeLimits.replyMs))
+        const auto reply = exchange(report, transferTimeLimits.replyMs);
+        if (!reply || (reply->code != RSP_DONE && reply->code != RSP_PROGRESS))
             return false;
-        const unsigned char code = replyCode();
-        if (code != RSP_DONE && code != RSP_PROGRESS)
-            return false;
-        setProgress(replyPercent() / 100.0);
+        setProgress(reply->percent / 100.0);
         wait(transferTimeLimits.finishPauseMs);
-        if (code == RSP_DONE)
+        if (reply->code == RSP_DONE)
             return true;
     }
 }
 
-bool MainComponent::exchange(unsigned char* report, int timeLimitMs)
+std::optional<MainComponent::Reply> MainComponent::exchange(unsigned char* report, int timeLimitMs)
 {
+    // A device event or a quit since the last reply fails this step before anything is sent.
+    if (takeInterruption())
+        return std::nullopt;
     if (hidCtrl != nullptr)
         (void)hidCtrl->setData(report, kReportSize);
-    if (!replyEvent.wait(timeLimitMs))
-        return false;
-    replyEvent.reset();
-    return true;
+
+    const juce::uint32 sent = juce::Time::getMillisecondCounter();
+    for (;;)
+    {
+        const int left = timeLimitMs - static_cast<int>(juce::Time::getMillisecondCounter() - sent);
+        if (left <= 0 || !replyEvent.wait(left))
+            return std::nullopt;
+        replyEvent.reset();
+        if (auto reply = takeReply())
+            return reply;
+        if (takeInterruption())
+            return std::nullopt;
+        // A wake-up left from an event that an earlier step has already met: it answers nothing.
+    }
+}
+
+std::optional<MainComponent::Reply> MainComponent::takeReply()
+{
+    const std::lock_guard<std::mutex> lock(replyLock);
+    if (!replyWaiting)
+        return std::nullopt;
+    replyWaiting = false;
+    return Reply{replyBuffer[0], replyBuffer[1]};
+}
+
+bool MainComponent::takeInterruption()
+{
+    const std::lock_guard<std::mutex> lock(replyLock);
+    return std::exchange(transferInterrupted, false);
 }

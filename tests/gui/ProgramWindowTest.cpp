@@ -128,6 +128,13 @@ protected:
 
     void keys(const std::string& names) { ASSERT_TRUE(guitest::shell("xdotool key --delay 30 " + names)); }
 
+    // The window manager's close, which openbox binds to Alt+F4.
+    void closeWithWindowManager()
+    {
+        ASSERT_TRUE(
+            guitest::shell("xdotool windowactivate --sync " + std::to_string(window) + " key alt+F4"));
+    }
+
     // Waits until the window shows the page that the headless snapshots drew; keeps a screenshot.
     void expectPage(const std::string& snapshot, juce::Rectangle<int> ignored = {})
     {
@@ -338,9 +345,8 @@ protected:
         case QuitRequest::interrupt:
             run->signal(SIGINT);
             break;
-        case QuitRequest::closeWindow: // the window manager's close, bound to Alt+F4
-            ASSERT_TRUE(
-                guitest::shell("xdotool windowactivate --sync " + std::to_string(window) + " key alt+F4"));
+        case QuitRequest::closeWindow:
+            closeWithWindowManager();
             break;
         }
     }
@@ -355,7 +361,12 @@ TEST_P(QuitRequestTest, EndsTheProgramOnAnIdlePage)
     expectEndsWithStatus0();
 }
 
-TEST_P(QuitRequestTest, EndsTheProgramDuringATransfer)
+// The window manager's close is refused while the firmware is being written.
+class QuitDuringATransferTest : public QuitRequestTest
+{
+};
+
+TEST_P(QuitDuringATransferTest, EndsTheProgram)
 {
     writeUpdateFile();
     plugDevice({.silentOn = hidtest::trvq8::kStart}); // the transfer waits for the device
@@ -369,20 +380,40 @@ TEST_P(QuitRequestTest, EndsTheProgramDuringATransfer)
     expectEndsWithStatus0();
 }
 
+std::string quitRequestName(const ::testing::TestParamInfo<QuitRequest>& info)
+{
+    switch (info.param)
+    {
+    case QuitRequest::terminate:
+        return "Sigterm";
+    case QuitRequest::interrupt:
+        return "Sigint";
+    default:
+        return "WindowManagerClose";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Gui, QuitRequestTest,
                          ::testing::Values(QuitRequest::terminate, QuitRequest::interrupt,
                                            QuitRequest::closeWindow),
-                         [](const auto& info)
-                         {
-                             switch (info.param)
-                             {
-                             case QuitRequest::terminate:
-                                 return "Sigterm";
-                             case QuitRequest::interrupt:
-                                 return "Sigint";
-                             default:
-                                 return "WindowManagerClose";
-                             }
-                         });
+                         quitRequestName);
+INSTANTIATE_TEST_SUITE_P(Gui, QuitDuringATransferTest,
+                         ::testing::Values(QuitRequest::terminate, QuitRequest::interrupt), quitRequestName);
+
+TEST_F(ProgramWindowTest, TheWindowManagersCloseLetsAnUpdateRunOnToItsOutcome)
+{
+    writeUpdateFile();
+    plugDevice({.replyDelay = 40ms}); // about a second of writing
+    start();
+    click(rightButton);
+    expectPage("lang00-valid1-status2");
+    click(rightButton);
+    expectPage("lang00-valid1-status3", progressBar);
+    closeWithWindowManager();
+    expectPage("lang00-valid1-status4");
+    EXPECT_EQ(device->received().blocks.at(2), update.blocks[1].data);
+    click(rightButton); // OK
+    expectEndsWithStatus0();
+}
 
 } // namespace

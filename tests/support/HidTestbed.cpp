@@ -259,12 +259,9 @@ void HidTestbed::removeBusLinks(const Device& entry)
     ::unlink((usbDevices + name + ":1.0").c_str());
 }
 
-void HidTestbed::removeNode(int device)
+void HidTestbed::announceChange(int device)
 {
-    gchar* root = umockdev_testbed_get_root_dir(testbed);
-    const std::string link = std::string(root) + at(device).node;
-    g_free(root);
-    ::unlink(link.c_str());
+    umockdev_testbed_uevent(testbed, at(device).nodeSyspath.c_str(), "change");
 }
 
 void HidTestbed::unplug(int device)

@@ -70,8 +70,8 @@ public:
     void announceRemoval(int device);
     // Both, as pulling the cable does.
     void unplug(int device);
-    // The node disappears from /dev while the device stays announced: opening it fails.
-    void removeNode(int device);
+    // udev announces the node again, as it does once it has set the node up.
+    void announceChange(int device);
 
 private:
     struct Device

@@ -34,6 +34,8 @@ DeviceSpec TrvQ8Simulator::deviceSpec(const TrvQ8Spec& spec)
 TrvQ8Simulator::TrvQ8Simulator(HidTestbed& testbed, TrvQ8Spec deviceSpecification)
     : bed(testbed), spec(std::move(deviceSpecification))
 {
+    if (spec.faults.goneAfterAnswering)
+        nodeFaults.emplace();
     doPlugIn();
     server = std::thread([this] { serve(); });
 }
@@ -124,8 +126,16 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     std::optional<uint8_t> answer = replyFor(command);
     if (faults.wrongReplyOn == code && faults.wrongReplyAt == occurrence)
         answer = faults.wrongReply;
+    const bool goes = faults.goneAfterAnswering == code && occurrence == 0;
+    if (goes)
+        nodeFaults->goneKeepingReports(bed.nodePath(currentDevice));
     if (answer)
-        reply(*answer);
+        reply(*answer, code);
+    if (goes)
+    {
+        bed.announceRemoval(currentDevice);
+        isPlugged = false;
+    }
 }
 
 std::optional<uint8_t> TrvQ8Simulator::replyFor(const std::vector<uint8_t>& command)
@@ -181,7 +191,7 @@ uint8_t TrvQ8Simulator::recordData(const std::vector<uint8_t>& command)
     const size_t take = std::min(kChunkSize, expected - std::min(expected, data.size()));
     data.insert(data.end(), command.begin() + 2, command.begin() + 2 + take);
     written += static_cast<uint32_t>(take);
-    return data.size() >= expected ? trvq8::kBlockDone : trvq8::kAck;
+    return data.size() >= expected ? spec.faults.blockDone : trvq8::kAck;
 }
 
 void TrvQ8Simulator::waitForNextFrame() const
@@ -200,9 +210,9 @@ uint8_t TrvQ8Simulator::percentWritten() const
     return static_cast<uint8_t>(std::min<uint64_t>(100, uint64_t{written} * 100 / log.totalSize));
 }
 
-void TrvQ8Simulator::reply(uint8_t code)
+void TrvQ8Simulator::reply(uint8_t code, uint8_t command)
 {
-    if (spec.faults.replyDelay.count() > 0)
+    if (spec.faults.delayOnlyOn.value_or(command) == command)
         std::this_thread::sleep_for(spec.faults.replyDelay);
     if (spec.faults.frame.count() > 0)
         waitForNextFrame();

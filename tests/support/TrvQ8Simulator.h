@@ -8,6 +8,7 @@
 #pragma once
 
 #include "HidTestbed.h"
+#include "NodeFaults.h"
 
 #include <array>
 #include <atomic>
@@ -44,14 +45,20 @@ struct TrvQ8Faults
     int stillFinishing = 0;
     // A fixed percentage in every reply, instead of the share written.
     std::optional<uint8_t> percentage;
-    // Time before each reply.
+    // Time before each reply, or before each reply to one command code only.
     std::chrono::microseconds replyDelay{0};
+    std::optional<uint8_t> delayOnlyOn;
     // Replies go out only on the boundaries of frames this long, as over a USB link.
     std::chrono::microseconds frame{0};
+    // The reply to a block's last chunk.
+    uint8_t blockDone = 0xFE;
     // Unplug (and optionally plug in again) on receiving the n-th command of a code.
     std::optional<uint8_t> unplugOn;
     int unplugAt = 0;
     bool replugAfterUnplug = false;
+    // Answer the first command of a code and drop off the bus at once, the answer still waiting
+    // in the node, as a device does that restarts into its new firmware.
+    std::optional<uint8_t> goneAfterAnswering;
     // Replies of this length instead of 64 bytes (0 sends an empty report).
     std::optional<size_t> replyLength;
 };
@@ -121,7 +128,7 @@ private:
     std::optional<uint8_t> replyFor(const std::vector<uint8_t>& command);
     void recordStart(const std::vector<uint8_t>& command);
     uint8_t recordData(const std::vector<uint8_t>& command);
-    void reply(uint8_t code);
+    void reply(uint8_t code, uint8_t command);
     uint8_t percentWritten() const;
     void waitForNextFrame() const;
 
@@ -136,6 +143,7 @@ private:
     uint32_t written = 0; // data bytes received since the start report
     std::array<int, 256> commandCounts{};
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::optional<NodeFaults> nodeFaults;
     std::thread server;
 };
 

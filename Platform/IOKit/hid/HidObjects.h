@@ -79,15 +79,19 @@ public:
     // True when the properties hold every pair of the matching dictionary.
     bool matches(CFDictionaryRef matching) const;
 
-    // Opens nest. An open that fails names the node on standard error, once per node.
+    // Opens nest. A node that cannot be opened is named on standard error, once, as soon as
+    // somebody wants its reports or sends to it: other devices that nobody uses stay silent.
     IOReturn open();
     IOReturn close();
+    bool isOpen();
     // The device has gone: sends fail at once, the removal callback is due.
     void markRemoved();
     bool isRemoved() const { return removed.load(); }
 
-    void schedule(CFRunLoopRef runLoop, CFStringRef mode) { runLoops.add(runLoop, mode); }
-    void unschedule(CFRunLoopRef runLoop, CFStringRef mode) { runLoops.remove(runLoop, mode); }
+    // While a removal callback is armed (registered, and the device scheduled) the device holds
+    // itself, so that the callback runs, once, before the device can be freed.
+    void schedule(CFRunLoopRef runLoop, CFStringRef mode);
+    void unschedule(CFRunLoopRef runLoop, CFStringRef mode);
     void setRemovalCallback(IOHIDCallback callback, void* context);
     void setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCallback callback, void* context);
 
@@ -104,8 +108,11 @@ private:
     void nodeGone() override;
     static void deliver(void* device);
     bool deliverReports(DestructionWatch::Scope& scope);
-    void deliverRemoval();
+    void deliverRemoval(DestructionWatch::Scope& scope);
+    void updateRemovalHold();
     std::shared_ptr<hidraw::HidrawNode> openNode();
+    void wantNode();
+    void reportOpenFailure();
 
     const hidraw::NodeDescription node;
     const hidraw::DeviceProperties nativeProperties;
@@ -113,8 +120,10 @@ private:
 
     PropertyStore properties;
 
-    std::mutex lifecycleLock; // open and close, one at a time
+    std::mutex lifecycleLock; // open and close, one at a time; the open failure
     int openCount = 0;
+    int openFailure = 0; // errno of the last open that failed, 0 after one that worked
+    bool wanted = false; // somebody wants its reports or sends to it
     std::mutex nodeLock;
     std::shared_ptr<hidraw::HidrawNode> openedNode;
     std::atomic<bool> removed{false};
@@ -127,6 +136,8 @@ private:
     uint8_t* reportBuffer = nullptr;
     CFIndex reportBufferSize = 0;
     void* reportContext = nullptr;
+    bool removalDelivered = false;
+    bool holdsItself = false; // one reference, while the removal callback is armed
 
     std::mutex handedValuesLock;
     std::vector<cf::Owned<IOHIDValueRef>> handedValues; // by element, valid until a newer value

@@ -16,18 +16,22 @@ namespace
 // As long as the kernel gives a USB device to take an interrupt transfer.
 constexpr int kSendTimeoutMs = 5000;
 
-// Each node that cannot be opened is named once, however often it is tried.
-void reportOpenFailure(const hidraw::NodeDescription& node, const hidraw::DeviceProperties& properties,
-                       int error)
+// Names each node once, however often it is tried. Only a user may grant access to a node that
+// is refused, so that failure says how.
+void nameUnopenableNode(const hidraw::NodeDescription& node, const hidraw::DeviceProperties& properties,
+                        int error)
 {
     static std::mutex lock;
-    static std::set<std::string> reported;
+    static std::set<std::string> named;
     std::lock_guard<std::mutex> guard(lock);
-    if (!reported.insert(node.devnode).second)
+    if (!named.insert(node.devnode).second)
         return;
-    std::fprintf(stderr, "Cannot open HID device %s (vendor 0x%04x, product 0x%04x): %s\n",
-                 node.devnode.c_str(), properties.vendorId.value_or(0), properties.productId.value_or(0),
-                 std::strerror(error));
+    const bool refused = error == EACCES || error == EPERM;
+    std::fprintf(
+        stderr, "Cannot open HID device %s (vendor 0x%04x, product 0x%04x): %s%s\n", node.devnode.c_str(),
+        properties.vendorId.value_or(0), properties.productId.value_or(0), std::strerror(error),
+        refused ? ". A udev rule must give you access to it: see \"Access to the device\" in the README."
+                : "");
 }
 
 IOReturn openError(int error)
@@ -84,8 +88,8 @@ Device::Device(const hidraw::NodeDescription& node)
 
 Device::~Device()
 {
-    runLoops.removeAll();
     inputSide.stop();
+    runLoops.removeAll();
     handedValues.clear();
     for (Element* element : elementList)
     {
@@ -168,9 +172,10 @@ IOReturn Device::open()
     }
     int error = 0;
     auto opened = hidraw::HidrawNode::open(node.devnode, error);
+    openFailure = opened ? 0 : error;
     if (!opened)
     {
-        reportOpenFailure(node, nativeProperties, error);
+        reportOpenFailure();
         return openError(error);
     }
     {
@@ -195,6 +200,26 @@ IOReturn Device::close()
     }
     inputSide.stop();
     return kIOReturnSuccess;
+}
+
+bool Device::isOpen()
+{
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    return openCount > 0;
+}
+
+void Device::wantNode()
+{
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    wanted = true;
+    reportOpenFailure();
+}
+
+// Under lifecycleLock.
+void Device::reportOpenFailure()
+{
+    if (wanted && openFailure != 0)
+        nameUnopenableNode(node, nativeProperties, openFailure);
 }
 
 void Device::markRemoved()
@@ -222,22 +247,57 @@ void Device::reportWaiting()
     runLoops.signal();
 }
 
+void Device::schedule(CFRunLoopRef runLoop, CFStringRef mode)
+{
+    runLoops.add(runLoop, mode);
+    updateRemovalHold();
+}
+
+void Device::unschedule(CFRunLoopRef runLoop, CFStringRef mode)
+{
+    runLoops.remove(runLoop, mode);
+    updateRemovalHold();
+}
+
 void Device::setRemovalCallback(IOHIDCallback callback, void* context)
 {
-    std::lock_guard<std::mutex> guard(callbackLock);
-    removalCallback = callback;
-    removalContext = context;
+    {
+        std::lock_guard<std::mutex> guard(callbackLock);
+        removalCallback = callback;
+        removalContext = context;
+    }
+    updateRemovalHold();
+}
+
+// Called by holders of a reference and by the run loop, never by the reader thread, which holds none.
+void Device::updateRemovalHold()
+{
+    bool letGo = false;
+    {
+        std::lock_guard<std::mutex> guard(callbackLock);
+        const bool armed = removalCallback != nullptr && !removalDelivered && runLoops.isScheduled();
+        if (armed && !holdsItself)
+            retain();
+        letGo = holdsItself && !armed;
+        holdsItself = armed;
+    }
+    if (letGo)
+        release(); // last: it may free this device
 }
 
 void Device::setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCallback callback,
                                     void* context)
 {
-    std::lock_guard<std::mutex> guard(callbackLock);
-    reportCallback = callback;
-    reportBuffer = buffer;
-    reportBufferSize = buffer != nullptr ? std::max<CFIndex>(size, 0) : 0;
-    reportContext = context;
-    inputSide.keepReports(callback != nullptr);
+    {
+        std::lock_guard<std::mutex> guard(callbackLock);
+        reportCallback = callback;
+        reportBuffer = buffer;
+        reportBufferSize = buffer != nullptr ? std::max<CFIndex>(size, 0) : 0;
+        reportContext = context;
+        inputSide.keepReports(callback != nullptr);
+    }
+    if (callback != nullptr)
+        wantNode();
 }
 
 void Device::deliver(void* info)
@@ -245,7 +305,7 @@ void Device::deliver(void* info)
     auto* device = static_cast<Device*>(info);
     DestructionWatch::Scope scope(device->destructionWatch);
     if (device->deliverReports(scope))
-        device->deliverRemoval(); // last: its callback may free the device
+        device->deliverRemoval(scope);
 }
 
 bool Device::deliverReports(DestructionWatch::Scope& scope)
@@ -275,7 +335,7 @@ bool Device::deliverReports(DestructionWatch::Scope& scope)
     }
 }
 
-void Device::deliverRemoval()
+void Device::deliverRemoval(DestructionWatch::Scope& scope)
 {
     if (!removalDue.exchange(false))
         return;
@@ -285,9 +345,12 @@ void Device::deliverRemoval()
         std::lock_guard<std::mutex> guard(callbackLock);
         callback = removalCallback;
         context = removalContext;
+        removalDelivered = true;
     }
     if (callback != nullptr)
         callback(context, kIOReturnSuccess, this);
+    if (scope.objectAlive())
+        updateRemovalHold(); // last: it may free the device
 }
 
 std::shared_ptr<hidraw::HidrawNode> Device::openNode()
@@ -305,6 +368,7 @@ IOReturn Device::sendReport(IOHIDReportType type, CFIndex reportId, const uint8_
         return kIOReturnUnsupported;
     if (length < 0 || (report == nullptr && length > 0) || reportId < 0 || reportId > 0xFF)
         return kIOReturnBadArgument;
+    wantNode();
     const auto current = openNode();
     if (!current)
         return kIOReturnNotOpen;

@@ -120,14 +120,20 @@ void Manager::takeAnnouncements()
     }
 }
 
+// udev announces a node again once it has set it up (its permissions, for one): a node that
+// could not be opened before is tried again.
 void Manager::add(const hidraw::NodeDescription& node)
 {
-    const bool present =
-        std::any_of(known.begin(), known.end(),
-                    [&](const Known& entry)
-                    { return entry.device->syspath() == node.syspath && !entry.device->isRemoved(); });
-    if (present)
+    const auto entry =
+        std::find_if(known.begin(), known.end(),
+                     [&](const Known& known)
+                     { return known.device->syspath() == node.syspath && !known.device->isRemoved(); });
+    if (entry != known.end())
+    {
+        if (opened && entry->matched && !entry->opened)
+            entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
+    }
     known.push_back(Known{DeviceDirectory::instance().acquire(node)});
     updateMatch(known.back());
 }

@@ -20,26 +20,45 @@ struct HidrawNode::State
 namespace
 {
 
-bool isGoneError(int error)
+int openFile(const char* path, int flags)
 {
-    return error == EIO || error == ENODEV || error == EPIPE || error == ESHUTDOWN;
+    return ::open(path, flags);
 }
 
 int pollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
 {
     for (;;)
     {
-        const int ready = ::poll(fds, count, timeoutMs);
+        const int ready = nodeSystemCalls().poll(fds, count, timeoutMs);
         if (ready >= 0 || errno != EINTR)
             return ready;
     }
 }
 
+bool hasHungUp(int fd)
+{
+    pollfd node{fd, 0, 0};
+    return pollRetrying(&node, 1, 0) > 0 && (node.revents & (POLLHUP | POLLNVAL)) != 0;
+}
+
+// A stalled or refused transfer (EPIPE, EIO, ...) fails one write and the device stays, unless
+// the node says that the device has gone.
+bool isGoneWriteError(int error, int fd)
+{
+    return error == ENODEV || error == ESHUTDOWN || hasHungUp(fd);
+}
+
 } // namespace
+
+NodeSystemCalls& nodeSystemCalls()
+{
+    static NodeSystemCalls calls{openFile, ::read, ::write, ::poll};
+    return calls;
+}
 
 std::shared_ptr<HidrawNode> HidrawNode::open(const std::string& path, int& error)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = nodeSystemCalls().open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
     {
         error = errno;
@@ -63,13 +82,14 @@ HidrawNode::~HidrawNode()
     ::close(wakeFd);
 }
 
-HidrawNode::ReadResult HidrawNode::readNow(std::span<uint8_t> buffer)
+HidrawNode::ReadResult HidrawNode::readNow(std::span<uint8_t> buffer, bool hungUp)
 {
-    const ssize_t length = ::read(fd, buffer.data(), buffer.size());
-    if (length >= 0)
+    const ssize_t length = nodeSystemCalls().read(fd, buffer.data(), buffer.size());
+    if (length > 0 || (length == 0 && !hungUp))
         return {ReadStatus::report, size_t(length)};
-    if (errno == EAGAIN || errno == EINTR)
+    if (length < 0 && (errno == EAGAIN || errno == EINTR) && !hungUp)
         return {ReadStatus::nothing};
+    // A failed read, or nothing left in a node that has hung up: the device has gone.
     markGone();
     return {ReadStatus::gone};
 }
@@ -87,13 +107,9 @@ HidrawNode::ReadResult HidrawNode::waitAndRead(std::span<uint8_t> buffer)
             return {ReadStatus::gone};
         if (fds[1].revents != 0)
             continue;
-        // An unplugged node reports hang-up and error; a read would then give nothing useful.
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-        {
-            markGone();
-            return {ReadStatus::gone};
-        }
-        const ReadResult result = readNow(buffer);
+        // An unplugged node reports hang-up and error, and keeps what it had queued readable.
+        const bool hungUp = (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        const ReadResult result = readNow(buffer, hungUp);
         if (result.status != ReadStatus::nothing)
             return result;
     }
@@ -108,18 +124,19 @@ int HidrawNode::write(std::span<const uint8_t> report, int timeoutMs)
         if (state->gone.load() || state->stopped.load())
             return ENODEV;
         // A hidraw node takes a report whole; a stream-like node may take part of it.
-        const ssize_t written = ::write(fd, report.data() + sent, report.size() - sent);
+        const ssize_t written = nodeSystemCalls().write(fd, report.data() + sent, report.size() - sent);
+        const int error = written < 0 ? errno : 0;
         if (written > 0)
             sent += size_t(written);
         if (sent == report.size())
             return 0;
-        if (written < 0 && isGoneError(errno))
+        if (error != 0 && error != EAGAIN && error != EINTR)
         {
+            if (!isGoneWriteError(error, fd))
+                return error;
             markGone();
             return ENODEV;
         }
-        if (written < 0 && errno != EAGAIN && errno != EINTR)
-            return errno;
         if (written > 0)
             continue;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -5,11 +5,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <poll.h>
 #include <span>
 #include <string>
+#include <sys/types.h>
 
 namespace hidraw
 {
+
+// The system calls every node makes. Tests replace them to reach what an emulated node cannot
+// do: a write that the device stalls, reports still queued when the device goes.
+struct NodeSystemCalls
+{
+    int (*open)(const char* path, int flags);
+    ssize_t (*read)(int fd, void* buffer, size_t size);
+    ssize_t (*write)(int fd, const void* buffer, size_t size);
+    int (*poll)(pollfd* fds, nfds_t count, int timeoutMs);
+};
+NodeSystemCalls& nodeSystemCalls();
 
 class HidrawNode
 {
@@ -36,11 +49,13 @@ public:
     };
 
     // Waits until a report arrives, the device goes or stop() is called; a report longer than
-    // the buffer is cut to it, as the kernel does.
+    // the buffer is cut to it, as the kernel does. Reports the node still holds when the device
+    // goes are read first.
     ReadResult waitAndRead(std::span<uint8_t> buffer);
 
     // Writes one report, waiting at most `timeoutMs` for the device to take it. Returns 0, or
-    // the errno of the failure (ENODEV once the device has gone, ETIMEDOUT).
+    // the errno of the failure (ENODEV once the device has gone, ETIMEDOUT). Only ENODEV and
+    // ESHUTDOWN mean that the device has gone; any other failure fails this write alone.
     int write(std::span<const uint8_t> report, int timeoutMs);
 
     // Ends waits: readers return stopped, and writers ENODEV when `gone`.
@@ -50,7 +65,7 @@ public:
 
 private:
     HidrawNode(int fd, int wakeFd);
-    ReadResult readNow(std::span<uint8_t> buffer);
+    ReadResult readNow(std::span<uint8_t> buffer, bool hungUp);
 
     const int fd;
     const int wakeFd;

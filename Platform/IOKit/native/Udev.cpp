@@ -133,7 +133,7 @@ std::optional<NodeMonitor::Event> NodeMonitor::receive()
             return std::nullopt;
         const std::string action = text(udev_device_get_action(node));
         std::optional<Event> event;
-        if (action == "add")
+        if (action == "add" || action == "change")
         {
             if (auto description = describe(node))
                 event = Event{true, std::move(*description)};

@@ -39,7 +39,7 @@ public:
 
     struct Event
     {
-        bool added = false;
+        bool added = false;   // added, or changed: udev may announce a node again
         NodeDescription node; // for a removal, only the syspath is known
     };
 

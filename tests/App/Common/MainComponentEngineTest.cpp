@@ -4,9 +4,11 @@
 #include "HidTestbed.h"
 #include "MainComponent.h"
 #include "MainRunLoopBridge.h"
+#include "NodeFaults.h"
 #include "TrvQ8Simulator.h"
 #include "UpdateFileWriter.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 using namespace hidtest;
@@ -114,9 +116,12 @@ TEST_F(EngineTest, WritesEveryBlockToTheDeviceByteForByte)
     ASSERT_EQ(got.entries.size(), 3u);
     for (int i = 0; i < 3; ++i)
     {
+        const auto& data = file.blocks[i].data;
         EXPECT_EQ(got.entries[i].number, i + 1);
         EXPECT_TRUE(got.entries[i].update);
-        EXPECT_EQ(got.blocks.at(i + 1), file.blocks[i].data) << "block " << i + 1;
+        EXPECT_EQ(got.entries[i].size, data.size());
+        EXPECT_EQ(got.entries[i].crc16, updfile::crc16Xmodem(data.data(), data.size()));
+        EXPECT_EQ(got.blocks.at(i + 1), data) << "block " << i + 1;
     }
     EXPECT_EQ(got.finishes, 1);
     EXPECT_DOUBLE_EQ(component->progress, 1.0);
@@ -141,7 +146,7 @@ TEST_F(EngineTest, ListsUnmarkedBlocksButNeverSendsThem)
 
 TEST_F(EngineTest, SplitsBlocksIntoChunksOf62BytesAndPadsTheLastWithZeros)
 {
-    TrvQ8Simulator device(bed, {});
+    TrvQ8Simulator device(bed, {.faults = {.blockDone = trvq8::kBlockDoneAlt}});
     UpdateFile file;
     file.blocks.push_back(UpdateBlock::plain(patternBytes(62, 4)));
     file.blocks.push_back(UpdateBlock::plain(patternBytes(63, 5)));
@@ -184,28 +189,54 @@ TEST_F(EngineTest, AsksAgainWhileTheDeviceIsStillFinishing)
         EXPECT_GE(got.finishTimes[i] - got.finishTimes[i - 1], std::chrono::milliseconds(95));
 }
 
-TEST_F(EngineTest, ADataFailureEndsFailedEvenWhenTheFinishSucceeds)
+TEST_F(EngineTest, AStepWithoutTheAnswerItNeedsFailsTheUpdate)
 {
-    TrvQ8Simulator device(bed,
-                          {.faults = {.wrongReplyOn = trvq8::kWrite, .wrongReplyAt = 0, .wrongReply = 0xF9}});
+    struct Case
+    {
+        const char* name;
+        TrvQ8Faults faults;
+        int finishes; // the finish stage runs after every failed step but the start
+    };
+    const Case cases[] = {
+        {"no answer to the start", {.silentOn = trvq8::kStart}, 0},
+        {"no answer to a select", {.silentOn = trvq8::kSelect}, 1},
+        {"a chunk refused", {.wrongReplyOn = trvq8::kWrite, .wrongReply = trvq8::kAck}, 1},
+        {"no answer to a chunk", {.silentOn = trvq8::kWrite}, 1},
+        {"a wrong answer to the finish", {.wrongReplyOn = trvq8::kFinish, .wrongReply = trvq8::kAck}, 1},
+        {"no answer to the finish", {.silentOn = trvq8::kFinish}, 1},
+    };
+    shortenTimeLimits();
+    UpdateFile file;
+    file.blocks.push_back(UpdateBlock::plain(patternBytes(10, 6)));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TrvQ8Simulator device(bed, {.faults = c.faults});
+        start(file);
+        EXPECT_EQ(runUpdate(), MainComponent::STATUS_FAILED);
+        const auto commands = device.received().commands;
+        EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                                [](const auto& command) { return command[0] == trvq8::kFinish; }),
+                  c.finishes);
+        component.reset();
+        device.unplug();
+    }
+}
+
+TEST_F(EngineTest, KeepsItsTimeLimitsAndGivesDataChunksTheLongerOne)
+{
+    const MainComponent::TransferTimeLimits limits;
+    EXPECT_EQ(limits.replyMs, 10000);
+    EXPECT_EQ(limits.dataMs, 180000);
+    EXPECT_EQ(limits.finishPauseMs, 100);
+
+    MainComponent::transferTimeLimits.replyMs = 300;
+    TrvQ8Simulator device(
+        bed, {.faults = {.replyDelay = std::chrono::milliseconds(600), .delayOnlyOn = trvq8::kWrite}});
     UpdateFile file;
     file.blocks.push_back(UpdateBlock::plain(patternBytes(10, 6)));
     start(file);
-
-    EXPECT_EQ(runUpdate(), MainComponent::STATUS_FAILED);
-    EXPECT_EQ(device.received().finishes, 1);
-}
-
-TEST_F(EngineTest, NoAnswerToTheStartFailsWithoutAFinish)
-{
-    shortenTimeLimits();
-    TrvQ8Simulator device(bed, {.faults = {.silentOn = trvq8::kStart}});
-    start(threeBlockFile());
-
-    EXPECT_EQ(runUpdate(), MainComponent::STATUS_FAILED);
-    const TrvQ8Received got = device.received();
-    EXPECT_EQ(got.commands.size(), 1u);
-    EXPECT_EQ(got.finishes, 0);
+    EXPECT_EQ(runUpdate(), MainComponent::STATUS_SUCCEEDED);
 }
 
 TEST_F(EngineTest, WithNoBlockMarkedOnlyTheFinishDecides)
@@ -295,9 +326,9 @@ TEST_F(EngineTest, AnUnusableFileFreezesTheStatusAfterTheFirstPage)
     EXPECT_EQ(component->status, MainComponent::STATUS_DISCONNECTED);
 }
 
-TEST_F(EngineTest, UnpluggingDuringTheTransferWakesTheWorkerAndFails)
+TEST_F(EngineTest, UnpluggingDuringTheTransferFailsItAtOnce)
 {
-    shortenTimeLimits();
+    MainComponent::transferTimeLimits.replyMs = 300; // a chunk's wait stays three minutes
     TrvQ8Simulator device(bed, {.faults = {.unplugOn = trvq8::kWrite, .unplugAt = 1}});
     UpdateFile file;
     file.blocks.push_back(UpdateBlock::plain(patternBytes(500, 7)));
@@ -312,6 +343,78 @@ TEST_F(EngineTest, UnpluggingDuringTheTransferWakesTheWorkerAndFails)
     device.plugIn();
     EXPECT_TRUE(pumpUntil([this] { return component->currentVersion != -1; }));
     EXPECT_EQ(component->status, MainComponent::STATUS_FAILED);
+}
+
+TEST_F(EngineTest, ADeviceRepluggedDuringASelectFailsTheUpdate)
+{
+    shortenTimeLimits();
+    TrvQ8Simulator device(bed, {.faults = {.unplugOn = trvq8::kSelect, .replugAfterUnplug = true}});
+    start(threeBlockFile());
+
+    EXPECT_EQ(runUpdate(), MainComponent::STATUS_FAILED);
+    EXPECT_TRUE(device.received().blocks.empty());
+}
+
+TEST_F(EngineTest, ADeviceThatAnswersAndDropsOffAtOnceEndsTheUpdateAsItsAnswerSays)
+{
+    // The finish confirmed, as by a device that restarts into its new firmware; a chunk
+    // accepted, with the rest of the block still to come.
+    const std::pair<uint8_t, int> cases[] = {{trvq8::kFinish, MainComponent::STATUS_SUCCEEDED},
+                                             {trvq8::kWrite, MainComponent::STATUS_FAILED}};
+    MainComponent::transferTimeLimits.replyMs = 300;
+    UpdateFile file;
+    file.blocks.push_back(UpdateBlock::plain(patternBytes(100, 1)));
+    for (const auto& [command, outcome] : cases)
+    {
+        SCOPED_TRACE(int(command));
+        TrvQ8Simulator device(bed, {.faults = {.goneAfterAnswering = command}});
+        start(file);
+        EXPECT_EQ(runUpdate(), outcome);
+        component.reset();
+    }
+}
+
+TEST_F(EngineTest, AWriteTheDeviceStallsFailsThatStepAndTheDeviceStays)
+{
+    shortenTimeLimits();
+    TrvQ8Simulator device(bed, {});
+    NodeFaults faults;
+    UpdateFile file;
+    file.blocks.push_back(UpdateBlock::plain(patternBytes(10, 6)));
+    start(file);
+    pressOk();
+    faults.failNextWrite(bed.nodePath(device.device()), EPIPE); // the start report
+
+    pressOk();
+    EXPECT_TRUE(pumpUntil([this] { return component->status == MainComponent::STATUS_FAILED; }));
+    EXPECT_NE(component->hidCtrl->getState(), 0);
+    const unsigned char report[64] = {0xF2};
+    EXPECT_TRUE(component->hidCtrl->setData(const_cast<unsigned char*>(report), 64));
+    EXPECT_TRUE(pumpUntil([&] { return device.received().finishes == 1; }));
+}
+
+TEST_F(EngineTest, ADeviceNotReadyAtStartIsNamedOnceAndTakenWhenUdevIsDone)
+{
+    NodeFaults faults;
+    const int keyboard = bed.addDevice({.vendorId = 0x046D, .productId = 0xC31C, .ports = {2}});
+    TrvQ8Simulator device(bed, {});
+    const std::string node = bed.nodePath(device.device());
+    faults.refuseOpen(bed.nodePath(keyboard), EACCES);
+    faults.refuseOpen(node, EACCES);
+
+    testing::internal::CaptureStderr();
+    start(threeBlockFile());
+    pump(50);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.find("Cannot open HID device " + node + " (vendor 0x5a1e, product 0x001f)"), 0u)
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("udev rule"), std::string::npos);
+
+    faults.allowOpen(node);
+    bed.announceChange(device.device());
+    ASSERT_TRUE(pumpUntil([&] { return faults.opens(node) == 1; }));
+    EXPECT_EQ(runUpdate(), MainComponent::STATUS_SUCCEEDED);
 }
 
 TEST_F(EngineTest, ReportsOfOddLengthsAreTakenAsFarAsTheyGo)

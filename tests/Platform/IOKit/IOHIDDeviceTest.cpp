@@ -1,7 +1,9 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
+#include "NodeFaults.h"
 
 #include <atomic>
+#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <thread>
@@ -20,6 +22,7 @@ struct Reports
     uint8_t* buffer = nullptr;
     size_t bufferSize = 0;
     int removals = 0;
+    size_t reportsBeforeRemoval = 0;
 
     static void onReport(void* context, IOReturn result, void*, IOHIDReportType type, uint32_t reportId,
                          uint8_t* report, CFIndex length)
@@ -33,7 +36,12 @@ struct Reports
         self->ids.push_back(reportId);
     }
 
-    static void onRemoval(void* context, IOReturn, void*) { ++static_cast<Reports*>(context)->removals; }
+    static void onRemoval(void* context, IOReturn, void*)
+    {
+        auto* self = static_cast<Reports*>(context);
+        ++self->removals;
+        self->reportsBeforeRemoval = self->seen.size();
+    }
 
     void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
     {
@@ -187,37 +195,94 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
         EXPECT_EQ(reports.seen[i], pattern(64, uint8_t(i))) << "report " << i;
 }
 
-TEST(IOHIDDevice, TellsOfARemovalOnceWhetherTheNodeOrUdevSeesItFirst)
+// How a device goes: udev tells first, or its node hangs up first, or its node never opened.
+enum class Going
+{
+    udevFirst,
+    nodeFirst,
+    neverOpened
+};
+
+TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
+{
+    for (const Going going : {Going::udevFirst, Going::nodeFirst, Going::neverOpened})
+    {
+        SCOPED_TRACE(int(going));
+        hidtest::HidTestbed bed;
+        hidtest::NodeFaults faults;
+        const int index = bed.addDevice({});
+        if (going == Going::neverOpened)
+            faults.refuseOpen(bed.nodePath(index), EACCES);
+        const auto manager = openManager();
+        IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        // Held by the manager alone, and told of its removal in a mode of its own: the manager
+        // lets go of it before the device may tell.
+        IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+        int removals = 0;
+        IOHIDDeviceRegisterRemovalCallback(
+            device, [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &removals);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), CFSTR("DeviceMode"));
+
+        if (going == Going::nodeFirst)
+        {
+            bed.hangUp(index);
+            while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
+                IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+        }
+        bed.unplug(index);
+        ASSERT_TRUE(runUntil([&] { return devicesOf(manager.get()).empty(); }));
+        for (int run = 0; run < 3; ++run)
+            CFRunLoopRunInMode(CFSTR("DeviceMode"), 0.05, false);
+        EXPECT_EQ(removals, 1);
+    }
+}
+
+TEST(IOHIDDevice, HandsOverTheReportsTheNodeHoldsBeforeTellingItHasGone)
 {
     hidtest::HidTestbed bed;
-    const int hungUp = bed.addDevice({.productId = 0x0001, .ports = {1}});
-    const int announced = bed.addDevice({.productId = 0x0002, .ports = {2}});
+    hidtest::NodeFaults faults;
+    const int index = bed.addDevice({});
     const auto manager = openManager();
-    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    uint8_t firstBuffer[64], secondBuffer[64];
-    Reports first, second;
-    cf::Owned<IOHIDDeviceRef> firstDevice(
-        static_cast<IOHIDDeviceRef>(const_cast<void*>(CFRetain(deviceWithProduct(manager.get(), 0x0001)))));
-    cf::Owned<IOHIDDeviceRef> secondDevice(
-        static_cast<IOHIDDeviceRef>(const_cast<void*>(CFRetain(deviceWithProduct(manager.get(), 0x0002)))));
-    first.listen(firstDevice.get(), firstBuffer, 64);
-    second.listen(secondDevice.get(), secondBuffer, 64);
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[64];
+    Reports reports;
+    reports.listen(device, buffer, sizeof buffer);
 
-    bed.hangUp(hungUp);
-    ASSERT_TRUE(runUntil([&] { return first.removals == 1; }));
-    bed.announceRemoval(hungUp);
-    bed.announceRemoval(announced);
-    ASSERT_TRUE(runUntil([&] { return second.removals == 1; }));
-    runFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(first.removals, 1);
-    EXPECT_EQ(second.removals, 1);
+    faults.goneKeepingReports(bed.nodePath(index));
+    std::vector<uint8_t> threeReports;
+    for (uint8_t first : {10, 20, 30})
+    {
+        const auto report = pattern(64, first);
+        threeReports.insert(threeReports.end(), report.begin(), report.end());
+    }
+    ASSERT_TRUE(bed.writeInputReport(index, threeReports));
+    ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
+    EXPECT_EQ(reports.reportsBeforeRemoval, 3u);
+    ASSERT_EQ(reports.seen.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(reports.seen[i][0], 10 * (i + 1));
+}
 
-    const auto report = pattern(64, 0);
-    EXPECT_EQ(IOHIDDeviceSetReport(firstDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64),
-              kIOReturnNotAttached);
-    EXPECT_EQ(IOHIDDeviceSetReport(secondDevice.get(), kIOHIDReportTypeOutput, 0, report.data(), 64),
-              kIOReturnNotAttached);
-    EXPECT_EQ(devicesOf(manager.get()).size(), 0u);
+TEST(IOHIDDevice, AFailedWriteFailsThatSendAloneAndTheDeviceStays)
+{
+    hidtest::HidTestbed bed;
+    hidtest::NodeFaults faults;
+    const int index = bed.addDevice({});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[64];
+    Reports reports;
+    reports.listen(device, buffer, sizeof buffer);
+
+    const auto report = pattern(64, 1);
+    faults.failNextWrite(bed.nodePath(index), EPIPE); // the device stalled the transfer
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnIOError);
+    ASSERT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+    EXPECT_EQ(bed.readOutputReport(index, 65).value_or(std::vector<uint8_t>{}).size(), 65u);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 5)));
+    ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 1; }));
+    EXPECT_EQ(reports.removals, 0);
+    EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
 }
 
 TEST(IOHIDDevice, UnplugDuringAStormOfSendsTouchesNoOtherFile)

@@ -1,6 +1,8 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
+#include "NodeFaults.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -157,22 +159,31 @@ TEST(IOHIDManager, ReportsRemovalsAndForgetsRemovedDevices)
     EXPECT_EQ(deviceWithProduct(manager.get(), 0x0001), nullptr);
 }
 
-TEST(IOHIDManager, NamesANodeThatCannotBeOpenedOnceAndStillListsIt)
+TEST(IOHIDManager, NamesANodeItCannotOpenOnceWantedAndOpensItWhenUdevAnnouncesItAgain)
 {
     hidtest::HidTestbed bed;
-    const int device = bed.addDevice({.productId = 0x0077});
-    bed.removeNode(device);
+    hidtest::NodeFaults faults;
+    const int wanted = bed.addDevice({.productId = 0x0077, .ports = {1}});
+    const int other = bed.addDevice({.productId = 0x0042, .ports = {2}});
+    faults.refuseOpen(bed.nodePath(wanted), EACCES);
+    faults.refuseOpen(bed.nodePath(other), EACCES);
 
     testing::internal::CaptureStderr();
-    const auto first = openManager();
-    const auto second = openManager();
-    const std::string errors = testing::internal::GetCapturedStderr();
-
-    const std::string expected = "Cannot open HID device /dev/hidraw0 (vendor 0x5a1e, product 0x0077): "
-                                 "No such file or directory\n";
-    EXPECT_EQ(errors, expected);
-    IOHIDDeviceRef listed = deviceWithProduct(first.get(), 0x0077);
-    ASSERT_NE(listed, nullptr);
+    const auto manager = openManager();
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0077);
+    ASSERT_NE(device, nullptr); // listed all the same
     const uint8_t report[64] = {};
-    EXPECT_EQ(IOHIDDeviceSetReport(listed, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnNotOpen);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnNotOpen);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnNotOpen);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Cannot open HID device " + bed.nodePath(wanted) +
+                  " (vendor 0x5a1e, product 0x0077): Permission denied. A udev rule must give you access to "
+                  "it: see \"Access to the device\" in the README.\n");
+
+    faults.allowOpen(bed.nodePath(wanted));
+    bed.announceChange(wanted);
+    ASSERT_TRUE(runUntil([&] { return faults.opens(bed.nodePath(wanted)) == 1; }));
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnSuccess);
+    EXPECT_TRUE(bed.readOutputReport(wanted, 65).has_value());
 }

@@ -1,0 +1,36 @@
+// What an emulated hidraw node cannot do, reached through the layer's node system calls: an open
+// that is refused, a write that the device stalls, a device that goes while the node still holds
+// reports. One at a time in a process; the real calls are back once it is gone.
+//
+//     hidtest::NodeFaults faults;
+//     faults.failNextWrite(bed.nodePath(device), EPIPE);
+#pragma once
+
+#include <string>
+
+namespace hidtest
+{
+
+class NodeFaults
+{
+public:
+    NodeFaults();
+    ~NodeFaults();
+    NodeFaults(const NodeFaults&) = delete;
+    NodeFaults& operator=(const NodeFaults&) = delete;
+
+    // Opening the node fails with `error` until allowOpen().
+    void refuseOpen(const std::string& node, int error);
+    void allowOpen(const std::string& node);
+    // How often the node was opened.
+    int opens(const std::string& node) const;
+
+    // The next write to the node fails with `error`.
+    void failNextWrite(const std::string& node, int error);
+
+    // The device goes as hidraw shows it: the node polls hung up, reads give what it still holds
+    // and then EIO, writes ENODEV.
+    void goneKeepingReports(const std::string& node);
+};
+
+} // namespace hidtest
