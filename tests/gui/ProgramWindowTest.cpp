@@ -403,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(Gui, QuitDuringATransferTest,
 TEST_F(ProgramWindowTest, TheWindowManagersCloseLetsAnUpdateRunOnToItsOutcome)
 {
     writeUpdateFile();
-    plugDevice({.replyDelay = 40ms}); // about a second of writing
+    plugDevice({.replyDelay = 100ms}); // a few seconds of writing
     start();
     click(rightButton);
     expectPage("lang00-valid1-status2");
