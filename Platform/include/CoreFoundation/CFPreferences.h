@@ -15,8 +15,8 @@ extern const CFStringRef kCFPreferencesCurrentApplication;
 // languages from LANGUAGE, LC_ALL, LC_MESSAGES and LANG ("de-DE", "zh-Hans-CN", ...).
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
 
-// Sets the key's value (NULL removes it), in memory until the next synchronize. A value that is
-// not a property list is refused.
+// Sets the key's value (NULL removes it), in memory until the next synchronize. A value that
+// CFPropertyListCreateXMLData would refuse is refused and nothing changes.
 void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
 
 // Writes the changes made since the last synchronize, merged into what the file holds now,

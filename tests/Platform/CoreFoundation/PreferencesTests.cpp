@@ -74,6 +74,13 @@ cf::Owned<> copy(const char* key, CFStringRef id)
     return cf::Owned<>(CFPreferencesCopyAppValue(name.get(), id));
 }
 
+cf::Owned<> text(std::string_view bytes)
+{
+    return cf::Owned<>(CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(bytes.data()),
+                                               static_cast<CFIndex>(bytes.size()), kCFStringEncodingUTF8,
+                                               false));
+}
+
 TEST_F(Preferences, ValuesPersistAcrossProcesses)
 {
     const pid_t child = fork();
@@ -153,10 +160,42 @@ TEST_F(Preferences, AnInterruptedWriteLeavesTheSynchronizedFileWhole)
     EXPECT_TRUE(CFEqual(copy("Key", id()).get(), CFSTR("kept")));
 }
 
-TEST_F(Preferences, RefusesValuesThatAreNoPropertyListsAndBadIds)
+cf::Owned<> arrayOf(CFTypeRef item)
 {
-    CFPreferencesSetAppValue(CFSTR("Loop"), CFRunLoopGetMain(), id());
-    EXPECT_FALSE(copy("Loop", id()));
+    return cf::Owned<>(CFArrayCreate(nullptr, &item, 1, &kCFTypeArrayCallBacks));
+}
+
+cf::Owned<> dictionaryOf(CFTypeRef key, CFTypeRef value)
+{
+    return cf::Owned<>(CFDictionaryCreate(nullptr, &key, &value, 1, &kCFTypeDictionaryKeyCallBacks,
+                                          &kCFTypeDictionaryValueCallBacks));
+}
+
+TEST_F(Preferences, RefusesAtTheSetWhatWouldNotReadBackAndBadIds)
+{
+    const cf::Owned<> control = text("a\x01z");
+    const int one = 1;
+    const cf::Owned<> number(CFNumberCreate(nullptr, kCFNumberIntType, &one));
+    const cf::Owned<> unwritable[] = {
+        text("a\x01z"),
+        text(std::string_view("a\0z", 3)),
+        text("\xEF\xBF\xBE"), // U+FFFE
+        arrayOf(control.get()),
+        dictionaryOf(control.get(), CFSTR("v")),
+        dictionaryOf(CFSTR("k"), arrayOf(control.get()).get()),
+        dictionaryOf(number.get(), CFSTR("v")),
+        cf::Owned<>(CFDateCreate(nullptr, 0.5)),
+        cf::Owned<>(CFDateCreate(nullptr, 1e12)), // past the year 9999
+        cf::Owned<>(CFRetain(CFRunLoopGetMain())),
+    };
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("kept"), id());
+    for (size_t i = 0; i < std::size(unwritable); ++i)
+    {
+        CFPreferencesSetAppValue(CFSTR("Key"), unwritable[i].get(), id());
+        EXPECT_TRUE(CFEqual(copy("Key", id()).get(), CFSTR("kept"))) << i;
+        EXPECT_FALSE(cf::Owned<CFDataRef>(CFPropertyListCreateXMLData(nullptr, unwritable[i].get()))) << i;
+    }
+    EXPECT_FALSE(cf::Owned<CFDataRef>(CFPropertyListCreateXMLData(nullptr, nullptr)));
     CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("x"), CFSTR("../escape"));
     EXPECT_FALSE(CFPreferencesAppSynchronize(CFSTR("../escape")));
     EXPECT_FALSE(copy("Key", CFSTR("../escape")));
