@@ -84,6 +84,12 @@ std::optional<std::string> readWholeFile(const std::string& path)
     }
 }
 
+bool isMissing(const std::string& path)
+{
+    struct stat status;
+    return lstat(path.c_str(), &status) != 0 && errno == ENOENT;
+}
+
 bool replaceFileAtomically(const std::string& path, const std::string& bytes)
 {
     const std::string folder = folderOf(path);

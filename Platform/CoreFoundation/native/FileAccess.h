@@ -10,6 +10,9 @@ namespace cf::os
 // The bytes of a regular file, or nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::string& path);
 
+// True when nothing at all, not even a broken link, stands at the path.
+bool isMissing(const std::string& path);
+
 // Writes the bytes to a new file beside the target, flushes it to the disk and renames it over
 // the target, creating the folder when needed. The old file stays whole when anything fails.
 bool replaceFileAtomically(const std::string& path, const std::string& bytes);

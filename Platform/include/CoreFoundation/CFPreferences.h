@@ -20,7 +20,9 @@ CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applica
 void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
 
 // Writes the changes made since the last synchronize, merged into what the file holds now,
-// atomically, then rereads the file. False when the write fails; the changes are then kept.
+// atomically, then rereads the file. False when the file exists but cannot be read (unreadable,
+// malformed or not a dictionary), which is then left as it is, or when the write fails; the changes
+// are then kept.
 Boolean CFPreferencesAppSynchronize(CFStringRef applicationID);
 
 CF_EXTERN_C_END

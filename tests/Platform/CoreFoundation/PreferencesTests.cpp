@@ -1,5 +1,6 @@
 #include <CoreFoundation/CFObject.h>
 #include <CoreFoundation/CoreFoundation.h>
+#include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -62,6 +63,15 @@ protected:
         return text.str();
     }
     static void write(const std::string& file, const std::string& text) { std::ofstream(file) << text; }
+    // What a fresh process reads from the file.
+    static cf::Owned<> stored(const std::string& file)
+    {
+        const std::string text = contents(file);
+        cf::Owned<CFDataRef> data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(text.data()),
+                                               static_cast<CFIndex>(text.size())));
+        return cf::Owned<>(
+            CFPropertyListCreateFromXMLData(nullptr, data.get(), kCFPropertyListImmutable, nullptr));
+    }
 
     std::string m_folder;
     std::string m_id;
@@ -99,6 +109,8 @@ TEST_F(Preferences, ValuesPersistAcrossProcesses)
 
 TEST_F(Preferences, SetValuesAreSeenAtOnceButWrittenOnlyBySynchronize)
 {
+    CFPreferencesSetAppValue(CFSTR("Absent"), nullptr, id());
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id())); // changes nothing, so writes nothing
     CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("value"), id());
     EXPECT_TRUE(CFEqual(copy("Key", id()).get(), CFSTR("value")));
     EXPECT_TRUE(files().empty());
@@ -114,23 +126,44 @@ TEST_F(Preferences, SetValuesAreSeenAtOnceButWrittenOnlyBySynchronize)
 TEST_F(Preferences, SynchronizeMergesIntoWhatAnotherProcessWrote)
 {
     CFPreferencesSetAppValue(CFSTR("Mine"), CFSTR("1"), id());
-    write(path(), "<plist version=\"1.0\"><dict><key>Theirs</key><string>2</string></dict></plist>");
+    // Every kind of value another writer may have stored.
+    write(path(),
+          "<plist version=\"1.0\"><dict><key>Theirs</key><array><date>2024-02-29T23:59:59Z</date>"
+          "<data>AAEC/w==</data><real>0.5</real><integer>-7</integer><true/><false/><string>s</string>"
+          "<dict><key>k</key><string>v</string></dict></array></dict></plist>");
+    cf::Owned<> theirs = stored(path());
+    ASSERT_TRUE(theirs);
     EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
     EXPECT_TRUE(CFEqual(copy("Mine", id()).get(), CFSTR("1")));
-    EXPECT_TRUE(CFEqual(copy("Theirs", id()).get(), CFSTR("2")));
+    cf::Owned<> merged = stored(path());
+    EXPECT_TRUE(CFEqual(CFDictionaryGetValue(static_cast<CFDictionaryRef>(merged.get()), CFSTR("Theirs")),
+                        CFDictionaryGetValue(static_cast<CFDictionaryRef>(theirs.get()), CFSTR("Theirs"))));
+    EXPECT_NE(contents(path()).find("<date>2024-02-29T23:59:59Z</date>"), std::string::npos);
 }
 
-TEST_F(Preferences, AMalformedFileReadsAsEmptyAndStaysUntilAValueIsSynchronized)
+TEST_F(Preferences, SynchronizeLeavesAFileItCannotReadAsItWas)
 {
-    const std::string broken = "<plist><dict><key>unfinished";
-    write(path(), broken);
-    EXPECT_FALSE(copy("Key", id()));
-    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
-    EXPECT_EQ(contents(path()), broken);
+    const std::string unusable[] = {
+        "<plist><dict><key>unfinished",
+        "<plist><dict><key>Other</key><uid>7</uid></dict></plist>", // a kind of value the reader lacks
+        "<plist><array><string>not a dictionary</string></array></plist>",
+    };
     CFPreferencesSetAppValue(CFSTR("Key"), kCFBooleanTrue, id());
-    EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
-    EXPECT_EQ(copy("Key", id()).get(), kCFBooleanTrue);
-    EXPECT_NE(contents(path()), broken);
+    for (const std::string& document : unusable)
+    {
+        write(path(), document);
+        EXPECT_FALSE(CFPreferencesAppSynchronize(id())) << document;
+        EXPECT_EQ(contents(path()), document);
+    }
+    unlink(path().c_str());
+    ASSERT_EQ(symlink(path().c_str(), path().c_str()), 0); // a loop: unreadable even for root
+    EXPECT_FALSE(CFPreferencesAppSynchronize(id()));
+    char target[PATH_MAX] = {};
+    EXPECT_EQ(readlink(path().c_str(), target, sizeof target - 1), static_cast<ssize_t>(path().size()));
+    unlink(path().c_str());
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id())); // the change waited
+    EXPECT_EQ(CFDictionaryGetValue(static_cast<CFDictionaryRef>(stored(path()).get()), CFSTR("Key")),
+              kCFBooleanTrue);
 }
 
 TEST_F(Preferences, AFailedWriteKeepsTheOldFileAndTheChanges)
