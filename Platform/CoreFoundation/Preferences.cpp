@@ -1,5 +1,6 @@
 // CFPreferences: each application's values live in memory, loaded from its property-list file on
-// first use; changes are kept apart until a synchronize merges them into the file.
+// first use; changes are kept apart until a synchronize merges them into the file, at the latest
+// when the process exits normally.
 #include "LocaleIdentifiers.h"
 #include "PropertyLists.h"
 #include "Strings.h"
@@ -110,6 +111,8 @@ public:
         apply(m_values.get(), key, value);
     }
 
+    bool hasChanges() const { return !m_changes.empty(); }
+
     // Rereads the file and writes the changes into it; a file that cannot be read is left alone.
     bool synchronize()
     {
@@ -117,6 +120,8 @@ public:
             return reread();
         if (m_path.empty())
             return false;
+        // Another process must not write between the read and the write, or its values are lost.
+        const os::FolderLock lock(m_path);
         const std::optional<Dictionary> onDisk = readPreferences(m_path);
         if (!onDisk)
             return false;
@@ -166,11 +171,24 @@ struct Domains
             found = byID.emplace(id, Domain(preferencesPath(id))).first;
         return found->second;
     }
+
+    void synchronizeChanged()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (auto& [id, domain] : byID)
+            if (domain.hasChanges())
+                domain.synchronize();
+    }
 };
 
 Domains& domains()
 {
-    static Domains* const instance = new Domains; // used until the process ends
+    // Used until the process ends, when what is still pending is written.
+    static Domains* const instance = []
+    {
+        std::atexit([] { domains().synchronizeChanged(); });
+        return new Domains;
+    }();
     return *instance;
 }
 

@@ -17,4 +17,18 @@ bool isMissing(const std::string& path);
 // the target, creating the folder when needed. The old file stays whole when anything fails.
 bool replaceFileAtomically(const std::string& path, const std::string& bytes);
 
+// While it lives, holds an exclusive lock on the folder of the file, so that processes which read,
+// change and replace files there take turns. Best effort: without the folder, nothing is locked.
+class FolderLock
+{
+public:
+    explicit FolderLock(const std::string& path);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd;
+};
+
 } // namespace cf::os

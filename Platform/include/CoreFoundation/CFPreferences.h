@@ -15,8 +15,9 @@ extern const CFStringRef kCFPreferencesCurrentApplication;
 // languages from LANGUAGE, LC_ALL, LC_MESSAGES and LANG ("de-DE", "zh-Hans-CN", ...).
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
 
-// Sets the key's value (NULL removes it), in memory until the next synchronize. A value that
-// CFPropertyListCreateXMLData would refuse is refused and nothing changes.
+// Sets the key's value (NULL removes it), in memory until the next synchronize or, at the latest,
+// the normal end of the process. A value that CFPropertyListCreateXMLData would refuse is refused
+// and nothing changes.
 void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
 
 // Writes the changes made since the last synchronize, merged into what the file holds now,

@@ -28,6 +28,9 @@ protected:
     void TearDown() override
     {
         chmod(m_folder.c_str(), 0700);
+        // Nothing may stay pending, or the end of the process writes it into the removed folder.
+        for (const auto& id : m_ids)
+            CFPreferencesAppSynchronize(id.get());
         for (const std::string& name : files())
             unlink((m_folder + "/" + name).c_str());
         rmdir(m_folder.c_str());
@@ -91,20 +94,54 @@ cf::Owned<> text(std::string_view bytes)
                                                false));
 }
 
-TEST_F(Preferences, ValuesPersistAcrossProcesses)
+// What each child of ChangesReachTheDiskWhenTheProcessEnds sets: characters XML changes unless escaped.
+cf::Owned<> childValue(const std::string& key)
+{
+    return text(key + " \r\n\t<&>");
+}
+
+// Run only as a child process: sets a value and ends without synchronizing.
+TEST(PreferencesChild, DISABLED_SetsAValueAndEnds)
+{
+    if (std::getenv("CHILD_KEY") == nullptr)
+        GTEST_SKIP();
+    cf::Owned<> id = text(std::getenv("CHILD_APPLICATION")), key = text(std::getenv("CHILD_KEY"));
+    CFPreferencesSetAppValue(static_cast<CFStringRef>(key.get()), childValue(std::getenv("CHILD_KEY")).get(),
+                             static_cast<CFStringRef>(id.get()));
+}
+
+pid_t startChild(const std::string& application, const std::string& key)
 {
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
     if (child == 0)
     {
-        CFPreferencesSetAppValue(CFSTR("Action"), CFSTR("d:{v:12, p:34}"), id());
-        _exit(CFPreferencesAppSynchronize(id()) ? 0 : 1);
+        setenv("CHILD_APPLICATION", application.c_str(), 1);
+        setenv("CHILD_KEY", key.c_str(), 1);
+        freopen("/dev/null", "w", stdout);
+        execl("/proc/self/exe", "child", "--gtest_filter=PreferencesChild.*",
+              "--gtest_also_run_disabled_tests", nullptr);
+        _exit(127);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_TRUE(CFEqual(copy("Action", id()).get(), CFSTR("d:{v:12, p:34}")));
-    EXPECT_FALSE(copy("Other", id()));
+    return child;
+}
+
+TEST_F(Preferences, ChangesReachTheDiskWhenTheProcessEnds)
+{
+    // Processes ending together each keep the others' values.
+    std::vector<pid_t> children;
+    for (int i = 0; i < 8; ++i)
+        children.push_back(startChild("org.test." + m_id, "Key" + std::to_string(i)));
+    for (pid_t child : children)
+    {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < 8; ++i)
+    {
+        const std::string key = "Key" + std::to_string(i);
+        EXPECT_TRUE(CFEqual(copy(key.c_str(), id()).get(), childValue(key).get())) << key;
+    }
 }
 
 TEST_F(Preferences, SetValuesAreSeenAtOnceButWrittenOnlyBySynchronize)
