@@ -18,6 +18,7 @@ enum BuiltinType : CFTypeID
     kURLType,
     kBundleType,
     kRunLoopType,
+    kDateType,
     kFirstRegisteredType = 32
 };
 

@@ -16,8 +16,8 @@ namespace
 struct TypeRegistry
 {
     std::mutex lock;
-    std::vector<std::string> names{"",      "CFString", "CFNumber", "CFBoolean", "CFArray",  "CFDictionary",
-                                   "CFSet", "CFData",   "CFURL",    "CFBundle",  "CFRunLoop"};
+    std::vector<std::string> names{"",      "CFString", "CFNumber", "CFBoolean", "CFArray",   "CFDictionary",
+                                   "CFSet", "CFData",   "CFURL",    "CFBundle",  "CFRunLoop", "CFDate"};
 };
 
 TypeRegistry& registry()

@@ -1,5 +1,6 @@
 // CFPreferences: each application's values live in memory, loaded from its property-list file on
-// first use; changes are kept apart until a synchronize merges them into the file.
+// first use; changes are kept apart until a synchronize merges them into the file, at the latest
+// when the process exits normally.
 #include "LocaleIdentifiers.h"
 #include "PropertyLists.h"
 #include "Strings.h"
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 
 const CFStringRef kCFPreferencesCurrentApplication = CFSTR("kCFPreferencesCurrentApplication");
 
@@ -51,17 +53,18 @@ std::string preferencesPath(const std::string& id)
     return folder.empty() ? std::string() : folder + "/" + id + ".plist";
 }
 
-// The file's dictionary; empty when the file is missing, unreadable, malformed or not a dictionary.
-Dictionary readPreferences(const std::string& path)
+// The file's dictionary, empty when there is no file; nothing when the file is unreadable, malformed
+// or not a dictionary, as such a file must not be written over.
+std::optional<Dictionary> readPreferences(const std::string& path)
 {
     const auto bytes = os::readWholeFile(path);
     if (!bytes)
-        return emptyDictionary();
+        return os::isMissing(path) ? std::optional<Dictionary>(emptyDictionary()) : std::nullopt;
     Owned<CFDataRef> data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes->data()),
                                        static_cast<CFIndex>(bytes->size())));
     Owned<> list(CFPropertyListCreateFromXMLData(nullptr, data.get(), kCFPropertyListImmutable, nullptr));
     if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
-        return emptyDictionary();
+        return std::nullopt;
     return Dictionary(CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(list.get())));
 }
 
@@ -91,7 +94,10 @@ CFArrayRef copyEnvironmentLanguages()
 class Domain
 {
 public:
-    explicit Domain(std::string path) : m_path(std::move(path)), m_values(readPreferences(m_path)) {}
+    explicit Domain(std::string path)
+        : m_path(std::move(path)), m_values(readPreferences(m_path).value_or(emptyDictionary()))
+    {
+    }
 
     CFTypeRef copy(CFStringRef key) const { return CFRetain(CFDictionaryGetValue(m_values.get(), key)); }
 
@@ -105,22 +111,40 @@ public:
         apply(m_values.get(), key, value);
     }
 
+    bool hasChanges() const { return !m_changes.empty(); }
+
+    // Rereads the file and writes the changes into it; a file that cannot be read is left alone.
     bool synchronize()
     {
-        Dictionary merged = readPreferences(m_path);
-        if (!m_changes.empty())
-        {
-            for (const auto& [name, change] : m_changes)
-                apply(merged.get(), change.first.get(), change.second.get());
-            if (m_path.empty() || !writePreferences(m_path, merged.get()))
-                return false;
-            m_changes.clear();
-        }
+        if (m_changes.empty())
+            return reread();
+        if (m_path.empty())
+            return false;
+        // Another process must not write between the read and the write, or its values are lost.
+        const os::FolderLock lock(m_path);
+        const std::optional<Dictionary> onDisk = readPreferences(m_path);
+        if (!onDisk)
+            return false;
+        Dictionary merged(CFDictionaryCreateMutableCopy(nullptr, 0, onDisk->get()));
+        for (const auto& [name, change] : m_changes)
+            apply(merged.get(), change.first.get(), change.second.get());
+        if (!CFEqual(merged.get(), onDisk->get()) && !writePreferences(m_path, merged.get()))
+            return false;
+        m_changes.clear();
         m_values = std::move(merged);
         return true;
     }
 
 private:
+    bool reread()
+    {
+        std::optional<Dictionary> onDisk = readPreferences(m_path);
+        if (!onDisk)
+            return false;
+        m_values = std::move(*onDisk);
+        return true;
+    }
+
     static void apply(CFMutableDictionaryRef values, CFStringRef key, CFTypeRef value)
     {
         if (value != nullptr)
@@ -147,11 +171,24 @@ struct Domains
             found = byID.emplace(id, Domain(preferencesPath(id))).first;
         return found->second;
     }
+
+    void synchronizeChanged()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (auto& [id, domain] : byID)
+            if (domain.hasChanges())
+                domain.synchronize();
+    }
 };
 
 Domains& domains()
 {
-    static Domains* const instance = new Domains; // used until the process ends
+    // Used until the process ends, when what is still pending is written.
+    static Domains* const instance = []
+    {
+        std::atexit([] { domains().synchronizeChanged(); });
+        return new Domains;
+    }();
     return *instance;
 }
 

@@ -1,5 +1,6 @@
 // Reading XML property lists: libxml2 parses the document, this unit turns its tree into objects.
 #include "Base64.h"
+#include "Dates.h"
 #include "Strings.h"
 
 #include <CoreFoundation/CFArray.h>
@@ -78,6 +79,7 @@ private:
     Value readInteger(const xmlNode* node);
     Value readReal(const xmlNode* node);
     Value readData(const xmlNode* node);
+    Value readDate(const xmlNode* node);
 
     const bool m_mutableContainers;
     std::string m_error;
@@ -127,6 +129,8 @@ Value Reader::read(const xmlNode* node, int depth)
         return readReal(node);
     if (named(node, "data"))
         return readData(node);
+    if (named(node, "date"))
+        return readDate(node);
     if (named(node, "true") || named(node, "false"))
     {
         if (node->children != nullptr && !isBlankText(node->children))
@@ -254,6 +258,17 @@ Value Reader::readData(const xmlNode* node)
     if (!bytes)
         return fail("a data element is not base64");
     return Value(CFDataCreate(nullptr, bytes->data(), static_cast<CFIndex>(bytes->size())));
+}
+
+Value Reader::readDate(const xmlNode* node)
+{
+    std::string text;
+    if (!textOfElement(node, text))
+        return fail("a date holds elements");
+    const auto time = parseDate(trimmed(text));
+    if (!time)
+        return fail("a date is malformed");
+    return Value(CFDateCreate(nullptr, *time));
 }
 
 // The value element of the document: the one element inside <plist>, or the root itself.

@@ -1,5 +1,6 @@
 // Writing XML property lists through libxml2's text writer, which does the escaping.
 #include "Base64.h"
+#include "Dates.h"
 #include "PropertyLists.h"
 #include "Strings.h"
 
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <libxml/xmlwriter.h>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace cf
@@ -40,11 +42,35 @@ std::vector<CFStringRef> sortedKeys(CFDictionaryRef dictionary)
     return strings;
 }
 
+// XML 1.0 carries no control character but tab, line feed and carriage return, and neither U+FFFE
+// nor U+FFFF (EF BF BE, EF BF BF); the text is well-formed UTF-8.
+bool xmlCanCarry(std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')
+            return false;
+        const std::string_view next = text.substr(i + 1, 2);
+        if (byte == 0xEF && (next == "\xBF\xBE" || next == "\xBF\xBF"))
+            return false;
+    }
+    return true;
+}
+
+bool isWritableString(CFTypeRef object)
+{
+    return CFGetTypeID(object) == CFStringGetTypeID() && xmlCanCarry(textOf(object));
+}
+
 bool isPropertyList(CFTypeRef object, int depth)
 {
     const CFTypeID type = CFGetTypeID(object);
-    if (type == CFStringGetTypeID() || type == CFNumberGetTypeID() || type == CFBooleanGetTypeID() ||
-        type == CFDataGetTypeID())
+    if (type == CFStringGetTypeID())
+        return isWritableString(object);
+    if (type == CFDateGetTypeID())
+        return dateText(CFDateGetAbsoluteTime(static_cast<CFDateRef>(object))).has_value();
+    if (type == CFNumberGetTypeID() || type == CFBooleanGetTypeID() || type == CFDataGetTypeID())
         return true;
     if (depth > kMaxDepth)
         return false;
@@ -62,7 +88,7 @@ bool isPropertyList(CFTypeRef object, int depth)
         std::vector<const void*> keys(CFDictionaryGetCount(dictionary)), values(keys.size());
         CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
         for (size_t i = 0; i < keys.size(); ++i)
-            if (CFGetTypeID(keys[i]) != CFStringGetTypeID() || !isPropertyList(values[i], depth + 1))
+            if (!isWritableString(keys[i]) || !isPropertyList(values[i], depth + 1))
                 return false;
         return true;
     }
@@ -108,6 +134,8 @@ public:
             const auto data = static_cast<CFDataRef>(object);
             return element("data", base64::encode(CFDataGetBytePtr(data), CFDataGetLength(data)));
         }
+        if (type == CFDateGetTypeID())
+            return element("date", *dateText(CFDateGetAbsoluteTime(static_cast<CFDateRef>(object))));
         if (type == CFArrayGetTypeID())
             return array(static_cast<CFArrayRef>(object));
         return dictionary(static_cast<CFDictionaryRef>(object));

@@ -6,7 +6,7 @@
 namespace cf
 {
 
-// True when the object and everything in it can be written as a property list.
+// True when the object and everything in it can be written as a property list that reads back equal.
 bool isPropertyList(CFTypeRef object);
 
 } // namespace cf

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +85,12 @@ std::optional<std::string> readWholeFile(const std::string& path)
     }
 }
 
+bool isMissing(const std::string& path)
+{
+    struct stat status;
+    return lstat(path.c_str(), &status) != 0 && errno == ENOENT;
+}
+
 bool replaceFileAtomically(const std::string& path, const std::string& bytes)
 {
     const std::string folder = folderOf(path);
@@ -104,6 +111,19 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes)
     if (directory.get() >= 0)
         fsync(directory.get());
     return true;
+}
+
+FolderLock::FolderLock(const std::string& path)
+    : m_fd(open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+{
+    while (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0 && errno == EINTR)
+        continue;
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_fd >= 0)
+        close(m_fd); // releases the lock
 }
 
 } // namespace cf::os

@@ -15,12 +15,15 @@ extern const CFStringRef kCFPreferencesCurrentApplication;
 // languages from LANGUAGE, LC_ALL, LC_MESSAGES and LANG ("de-DE", "zh-Hans-CN", ...).
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
 
-// Sets the key's value (NULL removes it), in memory until the next synchronize. A value that is
-// not a property list is refused.
+// Sets the key's value (NULL removes it), in memory until the next synchronize or, at the latest,
+// the normal end of the process. A value that CFPropertyListCreateXMLData would refuse is refused
+// and nothing changes.
 void CFPreferencesSetAppValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID);
 
 // Writes the changes made since the last synchronize, merged into what the file holds now,
-// atomically, then rereads the file. False when the write fails; the changes are then kept.
+// atomically, then rereads the file. False when the file exists but cannot be read (unreadable,
+// malformed or not a dictionary), which is then left as it is, or when the write fails; the changes
+// are then kept.
 Boolean CFPreferencesAppSynchronize(CFStringRef applicationID);
 
 CF_EXTERN_C_END

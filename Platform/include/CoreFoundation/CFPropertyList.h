@@ -1,7 +1,8 @@
-// XML property lists: dictionaries, arrays, strings, numbers, Booleans and data.
+// XML property lists: dictionaries, arrays, strings, numbers, Booleans, data and dates.
 #pragma once
 
 #include <CoreFoundation/CFData.h>
+#include <CoreFoundation/CFDate.h>
 #include <CoreFoundation/CFString.h>
 
 CF_EXTERN_C_BEGIN
@@ -21,8 +22,10 @@ typedef enum
 CFPropertyListRef CFPropertyListCreateFromXMLData(CFAllocatorRef allocator, CFDataRef xmlData,
                                                   CFOptionFlags options, CFStringRef* errorString);
 
-// Writes the property list as an XML document, or NULL when it holds something a property list
-// cannot (dictionary keys must be strings). The caller owns the result.
+// Writes the property list as an XML document, or NULL when it holds something that would not read
+// back the same: dictionary keys must be strings, strings must hold no character XML 1.0 cannot
+// carry (NUL and the other control characters but tab, line feed and carriage return; U+FFFE,
+// U+FFFF), dates must be whole seconds in the years 0000 to 9999. The caller owns the result.
 CFDataRef CFPropertyListCreateXMLData(CFAllocatorRef allocator, CFPropertyListRef propertyList);
 
 CF_EXTERN_C_END

@@ -5,6 +5,7 @@
 #include <CoreFoundation/CFBase.h>
 #include <CoreFoundation/CFBundle.h>
 #include <CoreFoundation/CFData.h>
+#include <CoreFoundation/CFDate.h>
 #include <CoreFoundation/CFDictionary.h>
 #include <CoreFoundation/CFLocale.h>
 #include <CoreFoundation/CFNumber.h>
