@@ -88,8 +88,8 @@ Device::Device(const hidraw::NodeDescription& node)
 
 Device::~Device()
 {
-    inputSide.stop();
     runLoops.removeAll();
+    inputSide.stop();
     handedValues.clear();
     for (Element* element : elementList)
     {
