@@ -92,7 +92,7 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
 // report kept; the run loop is told last, so that its callbacks see the new values.
 void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)
 {
-    const bool kept = keeping.load() && backlog.keep(report);
+    const bool kept = backlog.keep(report);
     if (!numberedReports || !report.empty())
     {
         const uint32_t reportId = numberedReports ? report[0] : 0;
@@ -131,10 +131,7 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
 
 void DeviceInput::keepReports(bool keep)
 {
-    std::lock_guard<std::mutex> guard(keepingLock);
-    keeping.store(keep);
-    if (!keep)
-        backlog.clear();
+    backlog.setKeeping(keep);
 }
 
 bool DeviceInput::takeReport(std::span<uint8_t> into, size_t& length, uint8_t& firstByte)
