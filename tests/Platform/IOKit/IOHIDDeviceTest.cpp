@@ -1,9 +1,13 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
 
+#include <CoreFoundation/CFRunLoopLinux.h>
+
 #include <atomic>
 #include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -185,6 +189,42 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
     ASSERT_EQ(reports.seen.size(), 64u); // the 65th gave way, as the kernel's list does
     for (size_t i = 0; i < 64; ++i)
         EXPECT_EQ(reports.seen[i], pattern(64, uint8_t(i))) << "report " << i;
+}
+
+TEST(IOHIDDevice, StaysOnTheFirstRunLoopItIsScheduledOn)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[64];
+    Reports reports;
+    IOHIDDeviceRegisterInputReportCallback(device, buffer, sizeof buffer, Reports::onReport, &reports);
+
+    // The first run loop belongs to a thread that only waits; this thread's comes second.
+    std::promise<CFRunLoopRef> firstLoop;
+    std::promise<void> finished;
+    std::thread owner(
+        [&]
+        {
+            firstLoop.set_value(CFRunLoopGetCurrent());
+            finished.get_future().wait();
+        });
+    CFRunLoopRef first = firstLoop.get_future().get();
+    IOHIDDeviceScheduleWithRunLoop(device, first, kCFRunLoopDefaultMode);
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true); // nothing left over for this run loop
+    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+    EXPECT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    pollfd firstReady{CFRunLoopGetPollDescriptor(first), POLLIN, 0};
+    EXPECT_EQ(poll(&firstReady, 1, 2000), 1) << "the report never reached the first run loop";
+    pollfd secondReady{CFRunLoopGetPollDescriptor(CFRunLoopGetCurrent()), POLLIN, 0};
+    EXPECT_EQ(poll(&secondReady, 1, 0), 0) << "the second run loop was given the device too";
+
+    IOHIDDeviceUnscheduleFromRunLoop(device, first, kCFRunLoopDefaultMode);
+    IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    finished.set_value();
+    owner.join();
 }
 
 TEST(IOHIDDevice, TellsOfARemovalOnceWhetherTheNodeOrUdevSeesItFirst)

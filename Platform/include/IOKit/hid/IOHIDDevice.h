@@ -31,7 +31,8 @@ Boolean IOHIDDeviceSetProperty(IOHIDDeviceRef device, CFStringRef key, CFTypeRef
 CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device, CFDictionaryRef matching,
                                            IOOptionBits options);
 
-// The device's callbacks run on the run loop while it runs in the mode.
+// The device's callbacks run on the run loop while it runs in the mode. One run loop only, in
+// any modes: scheduling on a second run loop before unscheduling from the first is refused.
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
