@@ -121,10 +121,12 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
         integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
     // A relative control reports movement: the same non-zero movement twice is two movements.
     const bool moved = (element.flags & hidraw::kFlagRelative) && integer != 0;
-    if (!changed && !moved)
+    if (!changed && !moved && state.value.read)
         return;
-    state.value = Value{integer, timestamp, state.value.generation + 1};
+    state.value = Value{integer, timestamp, state.value.generation + 1, true};
     std::copy(bytes.begin(), bytes.end(), state.bytes.begin());
+    if (!changed && !moved)
+        return; // first read of the value it was assumed to hold: no change to queue
     for (QueueBuffer* queue : queues)
         queue->push(index, integer, timestamp, bytes);
 }

@@ -53,6 +53,7 @@ public:
         int32_t integer = 0;
         uint64_t timestamp = 0;
         uint64_t generation = 0; // changes whenever the value does
+        bool read = false;       // a report has carried it
     };
     Value value(size_t element) const;
     // The value and its bytes, read together.

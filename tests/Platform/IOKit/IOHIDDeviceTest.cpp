@@ -180,7 +180,7 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
     auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
     IOHIDValueRef value = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (IOHIDDeviceGetValue(device, input, &value) == kIOReturnSuccess &&
+    while (IOHIDDeviceGetValue(device, input, &value) != kIOReturnSuccess ||
            IOHIDValueGetIntegerValue(value) != 64)
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     ASSERT_TRUE(runUntil([&] { return reports.lengths.size() >= 64; }));

@@ -53,7 +53,9 @@ IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType,
                               const uint8_t* report, CFIndex reportLength);
 
 // The element's latest value, not owned by the caller: valid until the next call for the same
-// element gives a newer value, or the device is released.
+// element gives a newer value, or the device is released. Only values read from the device are
+// given: kIOReturnNotReady for an input element before a report has carried it, and
+// kIOReturnUnsupported for feature and output elements.
 IOReturn IOHIDDeviceGetValue(IOHIDDeviceRef device, IOHIDElementRef element, IOHIDValueRef* pValue);
 
 CF_EXTERN_C_END
