@@ -112,9 +112,6 @@ TEST(HIDNameLookupFaults, ANameThatDoesNotFitIsNotWrittenAndNothingPassesTheBoun
         {"long cookie name",
          [](char* name) { return HIDGetElementNameFromVendorProductCookie(106, 206, 7, name); },
          kHIDNameBufferSize},
-        {"long usage name",
-         [](char* name) { return HIDGetElementNameFromVendorProductUsage(106, 206, 1, 50, name); },
-         kHIDNameBufferSize},
         // 255 bytes of vendor name and a space: one byte too many with the terminator.
         {"product one byte too long",
          [](char* name) { return HIDGetProductNameFromVendorProductID(107, 207, name); }, kHIDNameBufferSize},
