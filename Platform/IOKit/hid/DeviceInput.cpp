@@ -92,7 +92,7 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
 // report kept; the run loop is told last, so that its callbacks see the new values.
 void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)
 {
-    const bool kept = keeping.load() && backlog.keep(report);
+    const bool kept = backlog.keep(report);
     if (!numberedReports || !report.empty())
     {
         const uint32_t reportId = numberedReports ? report[0] : 0;
@@ -121,20 +121,19 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
         integer != state.value.integer || !std::equal(bytes.begin(), bytes.end(), state.bytes.begin());
     // A relative control reports movement: the same non-zero movement twice is two movements.
     const bool moved = (element.flags & hidraw::kFlagRelative) && integer != 0;
-    if (!changed && !moved)
+    if (!changed && !moved && state.value.read)
         return;
-    state.value = Value{integer, timestamp, state.value.generation + 1};
+    state.value = Value{integer, timestamp, state.value.generation + 1, true};
     std::copy(bytes.begin(), bytes.end(), state.bytes.begin());
+    if (!changed && !moved)
+        return; // first read of the value it was assumed to hold: no change to queue
     for (QueueBuffer* queue : queues)
         queue->push(index, integer, timestamp, bytes);
 }
 
 void DeviceInput::keepReports(bool keep)
 {
-    std::lock_guard<std::mutex> guard(keepingLock);
-    keeping.store(keep);
-    if (!keep)
-        backlog.clear();
+    backlog.setKeeping(keep);
 }
 
 bool DeviceInput::takeReport(std::span<uint8_t> into, size_t& length, uint8_t& firstByte)

@@ -8,7 +8,6 @@
 #include "QueueBuffer.h"
 #include "ReportBacklog.h"
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -42,7 +41,8 @@ public:
     void start(std::shared_ptr<hidraw::HidrawNode> node);
     void stop();
 
-    // While true, reports are kept (up to kReportBacklog; later ones are dropped) for takeReport.
+    // While true, reports are kept (up to kReportBacklog; later ones are dropped) for takeReport;
+    // false drops the kept ones.
     void keepReports(bool keep);
     // Copies the oldest kept report into `into` (cut to its size) and gives its whole length
     // and its first byte. False when none is kept.
@@ -53,6 +53,7 @@ public:
         int32_t integer = 0;
         uint64_t timestamp = 0;
         uint64_t generation = 0; // changes whenever the value does
+        bool read = false;       // a report has carried it
     };
     Value value(size_t element) const;
     // The value and its bytes, read together.
@@ -86,8 +87,6 @@ private:
     std::vector<QueueBuffer*> queues;
     std::vector<uint8_t> scratch;
 
-    std::mutex keepingLock;
-    std::atomic<bool> keeping{false};
     ReportBacklog backlog;
 
     std::shared_ptr<hidraw::HidrawNode> node;

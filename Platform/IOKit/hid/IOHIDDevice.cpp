@@ -57,6 +57,13 @@ bool hasUsagePair(CFDictionaryRef matching, CFTypeRef& page, CFTypeRef& usage)
     return page != nullptr || usage != nullptr;
 }
 
+// Only input reports are read: an input waits for its first report, and feature and output
+// values are never known here.
+IOReturn unreadValueError(const hidraw::ParsedElement& element)
+{
+    return element.reportKind() == hidraw::ReportKind::input ? kIOReturnNotReady : kIOReturnUnsupported;
+}
+
 Device* deviceOf(IOHIDDeviceRef ref)
 {
     return cf::as<Device>(ref);
@@ -406,6 +413,8 @@ IOReturn Device::currentValue(Element* element, IOHIDValueRef* value)
     {
         std::vector<uint8_t> bytes;
         const DeviceInput::Value latest = inputSide.value(index, bytes);
+        if (!latest.read)
+            return unreadValueError(element->parsed);
         handedValues[index].reset(
             cf::toRef<IOHIDValueRef>(new Value(element, latest.timestamp, latest.integer, std::move(bytes))));
         handedGenerations[index] = latest.generation;

@@ -47,29 +47,43 @@ double mapRange(double value, double fromLow, double fromHigh, double toLow, dou
     return toLow + (value - fromLow) * (toHigh - toLow) / (fromHigh - fromLow);
 }
 
+struct Range
+{
+    double low, high;
+};
+
+// A stored range whose minimum is not below its maximum is taken as absent: the calibration
+// getters store such ranges on a fresh element, and they must not freeze its readings.
+Range calibrationRange(const Element& element, const char* lowKey, const char* highKey, Range fallback)
+{
+    const Range stored{calibration(element, lowKey, fallback.low),
+                       calibration(element, highKey, fallback.high)};
+    return stored.low < stored.high ? stored : fallback;
+}
+
 // Clamps to the saturation range, holds the dead zone at the centre of the calibration range,
 // maps the rest onto the calibration range and rounds to its granularity.
 double calibratedValue(const Element& element, int64_t integer)
 {
-    const double low = calibration(element, kIOHIDElementCalibrationMinKey, -1.0);
-    const double high = calibration(element, kIOHIDElementCalibrationMaxKey, 1.0);
-    const double saturationLow =
-        calibration(element, kIOHIDElementCalibrationSaturationMinKey, element.parsed.logicalMin);
-    const double saturationHigh =
-        calibration(element, kIOHIDElementCalibrationSaturationMaxKey, element.parsed.logicalMax);
-    const double deadLow = calibration(element, kIOHIDElementCalibrationDeadZoneMinKey, 0);
-    const double deadHigh = calibration(element, kIOHIDElementCalibrationDeadZoneMaxKey, 0);
+    const auto [low, high] = calibrationRange(element, kIOHIDElementCalibrationMinKey,
+                                              kIOHIDElementCalibrationMaxKey, {-1.0, 1.0});
+    const auto [saturationLow, saturationHigh] = calibrationRange(
+        element, kIOHIDElementCalibrationSaturationMinKey, kIOHIDElementCalibrationSaturationMaxKey,
+        {double(element.parsed.logicalMin), double(element.parsed.logicalMax)});
+    const auto [deadLow, deadHigh] = calibrationRange(element, kIOHIDElementCalibrationDeadZoneMinKey,
+                                                      kIOHIDElementCalibrationDeadZoneMaxKey, {0, 0});
     const double granularity = calibration(element, kIOHIDElementCalibrationGranularityKey, 0);
 
     const double value = std::clamp(double(integer), std::min(saturationLow, saturationHigh),
                                     std::max(saturationLow, saturationHigh));
     const double centre = (low + high) / 2;
+    const bool hasDeadZone = deadLow < deadHigh;
     double scaled;
-    if (deadLow < deadHigh && value >= deadLow && value <= deadHigh)
+    if (hasDeadZone && value >= deadLow && value <= deadHigh)
         scaled = centre;
-    else if (deadLow < deadHigh && value < deadLow)
+    else if (hasDeadZone && value < deadLow)
         scaled = mapRange(value, saturationLow, deadLow, low, centre);
-    else if (deadLow < deadHigh)
+    else if (hasDeadZone)
         scaled = mapRange(value, deadHigh, saturationHigh, centre, high);
     else
         scaled = mapRange(value, saturationLow, saturationHigh, low, high);

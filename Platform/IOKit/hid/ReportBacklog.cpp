@@ -10,10 +10,19 @@ ReportBacklog::ReportBacklog(size_t capacity, size_t reportSize)
 {
 }
 
+void ReportBacklog::setKeeping(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    keeping = on;
+    if (!on)
+        head = count = 0;
+}
+
+// The test of `keeping` shares the lock with the drop, so no report slips in after it.
 bool ReportBacklog::keep(std::span<const uint8_t> report)
 {
     std::lock_guard<std::mutex> guard(lock);
-    if (count == capacity)
+    if (!keeping || count == capacity)
         return false;
     const size_t slot = (head + count) % capacity;
     lengths[slot] = std::min(report.size(), reportSize);
@@ -34,13 +43,6 @@ bool ReportBacklog::take(std::span<uint8_t> into, size_t& length, uint8_t& first
     head = (head + 1) % capacity;
     --count;
     return true;
-}
-
-void ReportBacklog::clear()
-{
-    std::lock_guard<std::mutex> guard(lock);
-    head = 0;
-    count = 0;
 }
 
 } // namespace iohid

@@ -1,6 +1,7 @@
 #include "RunLoopSchedule.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -24,8 +25,14 @@ void RunLoopSchedule::add(CFRunLoopRef runLoop, CFStringRef mode)
     if (runLoop == nullptr || mode == nullptr || wakeFd < 0)
         return;
     std::lock_guard<std::mutex> guard(lock);
+    if (!entries.empty() && entries.front().runLoop != runLoop)
+    {
+        std::fputs("HID callbacks are already scheduled on another run loop; the second one is refused\n",
+                   stderr);
+        return;
+    }
     for (const Entry& entry : entries)
-        if (entry.runLoop == runLoop && CFEqual(entry.mode, mode))
+        if (CFEqual(entry.mode, mode))
             return;
     Entry entry{runLoop, static_cast<CFStringRef>(CFRetain(mode)), 0, 0};
     CFRetain(runLoop);

@@ -18,6 +18,7 @@ typedef kern_return_t IOReturn;
 #define kIOReturnIOError ((IOReturn)0xE00002CA)         // general I/O error
 #define kIOReturnNotOpen ((IOReturn)0xE00002CD)         // device not open
 #define kIOReturnTimeout ((IOReturn)0xE00002D6)         // I/O timeout
+#define kIOReturnNotReady ((IOReturn)0xE00002D8)        // device not ready
 #define kIOReturnNotAttached ((IOReturn)0xE00002D9)     // device not attached
 #define kIOReturnNotPermitted ((IOReturn)0xE00002E2)    // not permitted
 #define kIOReturnOverrun ((IOReturn)0xE00002E8)         // data overrun

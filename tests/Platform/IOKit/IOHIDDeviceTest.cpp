@@ -2,10 +2,14 @@
 #include "HidTestbed.h"
 #include "NodeFaults.h"
 
+#include <CoreFoundation/CFRunLoopLinux.h>
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -184,7 +188,7 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
     auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
     IOHIDValueRef value = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (IOHIDDeviceGetValue(device, input, &value) == kIOReturnSuccess &&
+    while (IOHIDDeviceGetValue(device, input, &value) != kIOReturnSuccess ||
            IOHIDValueGetIntegerValue(value) != 64)
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     ASSERT_TRUE(runUntil([&] { return reports.lengths.size() >= 64; }));
@@ -193,6 +197,42 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
     ASSERT_EQ(reports.seen.size(), 64u); // the 65th gave way, as the kernel's list does
     for (size_t i = 0; i < 64; ++i)
         EXPECT_EQ(reports.seen[i], pattern(64, uint8_t(i))) << "report " << i;
+}
+
+TEST(IOHIDDevice, StaysOnTheFirstRunLoopItIsScheduledOn)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({});
+    const auto manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[64];
+    Reports reports;
+    IOHIDDeviceRegisterInputReportCallback(device, buffer, sizeof buffer, Reports::onReport, &reports);
+
+    // The first run loop belongs to a thread that only waits; this thread's comes second.
+    std::promise<CFRunLoopRef> firstLoop;
+    std::promise<void> finished;
+    std::thread owner(
+        [&]
+        {
+            firstLoop.set_value(CFRunLoopGetCurrent());
+            finished.get_future().wait();
+        });
+    CFRunLoopRef first = firstLoop.get_future().get();
+    IOHIDDeviceScheduleWithRunLoop(device, first, kCFRunLoopDefaultMode);
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true); // nothing left over for this run loop
+    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+    EXPECT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    pollfd firstReady{CFRunLoopGetPollDescriptor(first), POLLIN, 0};
+    EXPECT_EQ(poll(&firstReady, 1, 2000), 1) << "the report never reached the first run loop";
+    pollfd secondReady{CFRunLoopGetPollDescriptor(CFRunLoopGetCurrent()), POLLIN, 0};
+    EXPECT_EQ(poll(&secondReady, 1, 0), 0) << "the second run loop was given the device too";
+
+    IOHIDDeviceUnscheduleFromRunLoop(device, first, kCFRunLoopDefaultMode);
+    IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    finished.set_value();
+    owner.join();
 }
 
 // How a device goes: udev tells first, or its node hangs up first, or its node never opened.

@@ -66,12 +66,15 @@ TEST_F(GamepadTest, ElementValuesFollowReportsWhileTheMainThreadPolls)
     IOHIDElementRef x = element(0x01, 0x30);
     IOHIDElementRef hat = element(0x01, 0x39);
     IOHIDElementRef button12 = element(0x09, 12);
-    EXPECT_EQ(valueOf(x), 0);
+    IOHIDElementRef button1 = element(0x09, 1);
+    IOHIDValueRef unread = nullptr;
+    EXPECT_EQ(IOHIDDeviceGetValue(device, x, &unread), kIOReturnNotReady) << "no report yet";
 
     send(0x40, 3, 0x0800);
     ASSERT_TRUE(pollUntil(x, 0x40));
     EXPECT_EQ(valueOf(hat), 3);
     EXPECT_EQ(valueOf(button12), 1);
+    EXPECT_EQ(valueOf(button1), 0) << "read, though it kept its first value";
 
     IOHIDValueRef first = nullptr;
     ASSERT_EQ(IOHIDDeviceGetValue(device, x, &first), kIOReturnSuccess);
@@ -206,18 +209,21 @@ TEST(IOHIDValue, VendorElementValueHoldsTheWholeReport)
     IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
     const cf::Owned<CFArrayRef> elements(IOHIDDeviceCopyMatchingElements(device, nullptr, 0));
     auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
+    auto output = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 2)));
+    IOHIDValueRef value = nullptr;
+    EXPECT_EQ(IOHIDDeviceGetValue(device, input, &value), kIOReturnNotReady);
 
     std::vector<uint8_t> report(64);
     for (size_t i = 0; i < report.size(); ++i)
         report[i] = uint8_t(0xA0 + i);
     ASSERT_TRUE(bed.writeInputReport(index, report));
     ASSERT_TRUE(bed.waitUntilInputTaken(index));
-    IOHIDValueRef value = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    do
-        ASSERT_EQ(IOHIDDeviceGetValue(device, input, &value), kIOReturnSuccess);
-    while (IOHIDValueGetIntegerValue(value) != 0xA0 && std::chrono::steady_clock::now() < deadline);
+    while (IOHIDDeviceGetValue(device, input, &value) != kIOReturnSuccess)
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
 
     ASSERT_EQ(IOHIDValueGetLength(value), 64);
     EXPECT_EQ(std::vector<uint8_t>(IOHIDValueGetBytePtr(value), IOHIDValueGetBytePtr(value) + 64), report);
+    // The layer never reads output or feature values: none is made up.
+    EXPECT_EQ(IOHIDDeviceGetValue(device, output, &value), kIOReturnUnsupported);
 }

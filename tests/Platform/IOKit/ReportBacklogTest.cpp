@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using iohid::ReportBacklog;
 
 TEST(ReportBacklog, CutsReportsToTheBufferAndGivesTheirWholeLength)
 {
     ReportBacklog backlog(4, 64);
+    backlog.setKeeping(true);
     std::vector<uint8_t> report(64);
     for (size_t i = 0; i < report.size(); ++i)
         report[i] = uint8_t(i + 1);
@@ -37,6 +41,7 @@ TEST(ReportBacklog, CutsReportsToTheBufferAndGivesTheirWholeLength)
 TEST(ReportBacklog, KeepsReportsInOrderAndTheNewestGivesWayWhenFull)
 {
     ReportBacklog backlog(3, 2);
+    backlog.setKeeping(true);
     for (uint8_t i = 1; i <= 4; ++i)
         EXPECT_EQ(backlog.keep(std::vector<uint8_t>{i, i}), i <= 3);
 
@@ -47,9 +52,40 @@ TEST(ReportBacklog, KeepsReportsInOrderAndTheNewestGivesWayWhenFull)
     while (backlog.take(buffer, length, first))
         order.push_back(first);
     EXPECT_EQ(order, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(backlog.keep(std::vector<uint8_t>{5, 5})) << "room again once taken";
+}
 
-    // Room again once taken; clearing drops what waits.
-    EXPECT_TRUE(backlog.keep(std::vector<uint8_t>{5, 5}));
-    backlog.clear();
-    EXPECT_FALSE(backlog.take(buffer, length, first));
+TEST(ReportBacklog, KeepsNothingFromTheMomentKeepingStopsWhileAReaderGoesOnKeeping)
+{
+    ReportBacklog backlog(4, 1);
+    const std::vector<uint8_t> report{1};
+    EXPECT_FALSE(backlog.keep(report)) << "off at first";
+    std::atomic<bool> reading{true};
+    std::atomic<uint64_t> attempts{0};
+    std::thread reader(
+        [&]
+        {
+            while (reading)
+            {
+                backlog.keep(report);
+                ++attempts;
+            }
+        });
+    uint8_t buffer[1];
+    size_t length = 0;
+    uint8_t first = 0;
+    bool keptAfterStopping = false;
+    for (int round = 0; round < 5000 && !keptAfterStopping; ++round)
+    {
+        backlog.setKeeping(true);
+        // Stop while the reader is busy keeping.
+        const uint64_t seen = attempts;
+        while (attempts == seen)
+            std::this_thread::yield();
+        backlog.setKeeping(false);
+        keptAfterStopping = backlog.take(buffer, length, first);
+    }
+    reading = false;
+    reader.join();
+    EXPECT_FALSE(keptAfterStopping);
 }

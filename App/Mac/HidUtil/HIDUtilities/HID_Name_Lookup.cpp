@@ -1,5 +1,6 @@
 #include "HID_Name_Lookup.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -86,12 +87,13 @@ CFDictionaryRef productDictionary(CFDictionaryRef list, long vendorID, long prod
     return dictionaryForNumberKey(vendorDictionary(list, vendorID), CFSTR("%ld"), productID);
 }
 
-// Writes a name as UTF-8 within twice its UTF-16 length plus one byte; false when it does not fit.
+// Writes a name as UTF-8 within twice its UTF-16 length plus one byte, and never beyond the
+// customary name buffer; false when it does not fit.
 bool copyName(CFStringRef name, char* outCStr)
 {
     if (!isString(name))
         return false;
-    const CFIndex bound = 2 * CFStringGetLength(name) + 1;
+    const CFIndex bound = std::min<CFIndex>(2 * CFStringGetLength(name) + 1, kHIDNameBufferSize);
     if (CFStringGetCString(name, outCStr, bound, kCFStringEncodingUTF8))
         return true;
     outCStr[0] = 0;

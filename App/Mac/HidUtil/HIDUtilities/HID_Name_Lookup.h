@@ -9,11 +9,13 @@
 // kHIDUtilitiesBundleIdentifier, then in every loaded bundle; it is loaded on first use and kept for
 // the life of the process. Callers serialise their calls.
 //
-// Name buffers: a lookup writes the name as NUL-terminated UTF-8 and never more than twice the
-// name's length in UTF-16 units plus one byte, so the caller's buffer must hold that many bytes. A
-// product name is the vendor's and the product's name joined by a space. Every name in the lists
-// shipped with the library fits 256 bytes. A name that does not fit that bound (one of many
-// three-byte characters) is not written and the lookup fails.
+// Name buffers: a lookup writes the name as NUL-terminated UTF-8, never more than
+// kHIDNameBufferSize bytes with the terminator, nor more than twice the name's length in UTF-16
+// units plus one byte; a buffer of kHIDNameBufferSize bytes always suffices. A product name is the
+// vendor's and the product's name joined by a space. A name that does not fit that bound (a long
+// one, or one of many three-byte characters) is not written and the lookup fails, whatever list it
+// comes from.
+#define kHIDNameBufferSize 256
 
 // The identifier under which a program registers the library's own resource bundle.
 #define kHIDUtilitiesBundleIdentifier CFSTR("org.trv-q8.HIDUtilities")

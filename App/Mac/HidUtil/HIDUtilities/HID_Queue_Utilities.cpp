@@ -35,6 +35,13 @@ IOHIDQueueRef queueMadeIfNeeded(IOHIDDeviceRef device, int* result)
     return queue;
 }
 
+// A queue watches only the elements of its own device, and never a collection.
+bool isQueueable(IOHIDDeviceRef device, IOHIDElementRef element)
+{
+    return IOHIDElementGetDevice(element) == device &&
+           IOHIDElementGetType(element) != kIOHIDElementTypeCollection;
+}
+
 void addIfMissing(IOHIDQueueRef queue, IOHIDElementRef element)
 {
     if (!IOHIDQueueContainsElement(queue, element))
@@ -97,6 +104,11 @@ int HIDQueueElement(IOHIDDeviceRef inIOHIDDeviceRef, IOHIDElementRef inIOHIDElem
         return kIOReturnBadArgument;
     }
     assertElement(inIOHIDElementRef);
+    if (!isQueueable(inIOHIDDeviceRef, inIOHIDElementRef))
+    {
+        HIDReportError("Element passed to HIDQueueElement cannot be queued on the device.");
+        return kIOReturnBadArgument;
+    }
 
     int result = 0;
     IOHIDQueueRef queue = queueMadeIfNeeded(inIOHIDDeviceRef, &result);

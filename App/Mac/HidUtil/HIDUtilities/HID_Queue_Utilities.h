@@ -13,6 +13,8 @@
 int HIDCreateQueue(IOHIDDeviceRef inIOHIDDeviceRef);
 
 // Watches one element, or every input, output and feature element of the device, and starts the queue.
+// An element of another device or a collection is refused with kIOReturnBadArgument, and the queue
+// is left as it was.
 int HIDQueueElement(IOHIDDeviceRef inIOHIDDeviceRef, IOHIDElementRef inIOHIDElementRef);
 int HIDQueueDevice(IOHIDDeviceRef inIOHIDDeviceRef);
 

@@ -31,7 +31,8 @@ Boolean IOHIDDeviceSetProperty(IOHIDDeviceRef device, CFStringRef key, CFTypeRef
 CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device, CFDictionaryRef matching,
                                            IOOptionBits options);
 
-// The device's callbacks run on the run loop while it runs in the mode.
+// The device's callbacks run on the run loop while it runs in the mode. One run loop only, in
+// any modes: scheduling on a second run loop before unscheduling from the first is refused.
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
@@ -52,7 +53,9 @@ IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType,
                               const uint8_t* report, CFIndex reportLength);
 
 // The element's latest value, not owned by the caller: valid until the next call for the same
-// element gives a newer value, or the device is released.
+// element gives a newer value, or the device is released. Only values read from the device are
+// given: kIOReturnNotReady for an input element before a report has carried it, and
+// kIOReturnUnsupported for feature and output elements.
 IOReturn IOHIDDeviceGetValue(IOHIDDeviceRef device, IOHIDElementRef element, IOHIDValueRef* pValue);
 
 CF_EXTERN_C_END

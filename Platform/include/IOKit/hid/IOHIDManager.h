@@ -38,7 +38,8 @@ void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager, IOHIDDe
 void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef manager, IOHIDDeviceCallback callback,
                                                void* context);
 
-// The manager's callbacks run on the run loop while it runs in the mode.
+// The manager's callbacks run on the run loop while it runs in the mode. One run loop only, in
+// any modes: scheduling on a second run loop before unscheduling from the first is refused.
 void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop,
                                        CFStringRef runLoopMode);

@@ -195,7 +195,7 @@ TEST_F(HIDConfigTest, FindsNothingWithoutTheDeviceList)
     EXPECT_EQ(foundDevice, nullptr);
 }
 
-TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElement)
+TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElementAndLeavesItsReadingsMoving)
 {
     IOHIDElementRef x = element(stick, 1, 0x30);
     HIDElementConfigRecord config = record(stick, x, 9);
@@ -207,6 +207,13 @@ TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElement)
     EXPECT_EQ(config.elementUsage, 0x30);
     EXPECT_EQ(config.saturationMin, 0);
     EXPECT_EQ(config.elementCookie, int(IOHIDElementGetCookie(x)));
+
+    // Filling stored the derived calibration: saturation 0 to 0, range 1023 to 0. Neither holds
+    // the calibrated readings still.
+    sendAndWait(stickNumber, stickReport(1023, 0), x, 1023);
+    EXPECT_EQ(IOHIDElement_GetValue(x, kIOHIDValueScaleTypeCalibrated), 1.0);
+    sendAndWait(stickNumber, stickReport(0, 0), x, 0);
+    EXPECT_EQ(IOHIDElement_GetValue(x, kIOHIDValueScaleTypeCalibrated), -1.0);
 
     config = record(stick, nullptr, 4);
     EXPECT_EQ(config.actionID, 4);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace
@@ -89,16 +90,47 @@ TEST(HIDNameLookupFaults, ACookieWithTheTopBitSetIsLookedUpAsANegativeNumber)
     EXPECT_STREQ(name, "");
 }
 
-TEST(HIDNameLookupFaults, ANameBeyondTwiceItsLengthInBytesIsNotWritten)
+TEST(HIDNameLookupFaults, ANameThatDoesNotFitIsNotWrittenAndNothingPassesTheBound)
 {
     registerFaultLists();
-    char name[128];
+    struct Case
+    {
+        const char* what;
+        std::function<Boolean(char*)> lookup;
+        size_t bound;
+    };
+    const Case cases[] = {
+        // Ten three-byte characters need 31 bytes; twice their length plus one is 21.
+        {"vendor of 3-byte name", [](char* name) { return HIDGetVendorNameFromVendorID(103, name); }, 21},
+        {"product of 3-byte names",
+         [](char* name) { return HIDGetProductNameFromVendorProductID(103, 203, name); }, 41},
+        // 300 ASCII characters fit twice their length, but not the name buffer.
+        {"long vendor", [](char* name) { return HIDGetVendorNameFromVendorID(106, name); },
+         kHIDNameBufferSize},
+        {"long product", [](char* name) { return HIDGetProductNameFromVendorProductID(106, 206, name); },
+         kHIDNameBufferSize},
+        {"long cookie name",
+         [](char* name) { return HIDGetElementNameFromVendorProductCookie(106, 206, 7, name); },
+         kHIDNameBufferSize},
+        // 255 bytes of vendor name and a space: one byte too many with the terminator.
+        {"product one byte too long",
+         [](char* name) { return HIDGetProductNameFromVendorProductID(107, 207, name); }, kHIDNameBufferSize},
+    };
+    for (const Case& c : cases)
+    {
+        char name[2 * kHIDNameBufferSize];
+        std::memset(name, 'x', sizeof name);
+        EXPECT_EQ(c.lookup(name), 0) << c.what;
+        EXPECT_EQ(name[0], '\0') << c.what;
+        EXPECT_EQ(std::string(name + c.bound, sizeof name - c.bound), std::string(sizeof name - c.bound, 'x'))
+            << c.what;
+    }
+
+    // The longest name that fits: 255 bytes and the terminator.
+    char name[2 * kHIDNameBufferSize];
     std::memset(name, 'x', sizeof name);
-    EXPECT_EQ(HIDGetVendorNameFromVendorID(103, name), 0);
-    EXPECT_EQ(name[0], '\0');
-    // Nothing is written past the bound of 2 x 10 + 1 bytes.
-    EXPECT_EQ(name[21], 'x');
-    EXPECT_EQ(HIDGetProductNameFromVendorProductID(103, 203, name), 0);
+    EXPECT_EQ(HIDGetVendorNameFromVendorID(107, name), 1);
+    EXPECT_EQ(std::strlen(name), size_t(kHIDNameBufferSize - 1));
 }
 
 TEST(HIDNameLookupFaults, EntriesOfTheWrongKindAreRefused)

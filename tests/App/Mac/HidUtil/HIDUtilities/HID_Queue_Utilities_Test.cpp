@@ -4,13 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <utility>
+#include <vector>
 
 using namespace hidlibtest;
 
 namespace
 {
+using Events = std::vector<std::pair<IOHIDElementRef, CFIndex>>;
+
 class HIDQueueTest : public HidLibTest
 {
 protected:
@@ -29,14 +31,18 @@ protected:
         HidLibTest::TearDown();
     }
 
-    // The next queued value, waiting up to two seconds for one to arrive; null when none does.
-    IOHIDValueRef nextEvent()
+    // Every value waiting in the queue, oldest first, as element and integer value. An element
+    // shows a new value only once its report's changes are queued: after sendAndWait, all are here.
+    Events takeEvents()
     {
+        Events events;
         IOHIDValueRef value = nullptr;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (!HIDGetEvent(stick, &value) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return value;
+        while (HIDGetEvent(stick, &value))
+        {
+            events.emplace_back(IOHIDValueGetElement(value), IOHIDValueGetIntegerValue(value));
+            CFRelease(value);
+        }
+        return events;
     }
 
     bool watches(IOHIDElementRef element)
@@ -52,38 +58,52 @@ protected:
 };
 } // namespace
 
-TEST_F(HIDQueueTest, QueueingAnElementMakesAStartedQueueThatCollectsItsChanges)
+TEST_F(HIDQueueTest, QueueingAnElementMakesAStartedQueueThatKeepsEveryChangeInOrderUntilFull)
 {
     EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
-    EXPECT_EQ(HIDQueueElement(stick, y), 0);
-    ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
+    ASSERT_EQ(HIDQueueElement(stick, y), 0);
     EXPECT_TRUE(watches(y));
     EXPECT_FALSE(watches(x));
-
-    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, 77)));
-    IOHIDValueRef value = nextEvent();
-    ASSERT_NE(value, nullptr);
-    EXPECT_EQ(IOHIDValueGetElement(value), y);
-    EXPECT_EQ(IOHIDValueGetIntegerValue(value), 77);
-    CFRelease(value);
+    Events expected;
+    for (uint8_t value = 1; value <= 51; ++value)
+    {
+        ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, value)));
+        if (value <= 50)
+            expected.emplace_back(y, value);
+    }
+    sendAndWait(stickNumber, stickReport(0, 52), y, 52);
+    EXPECT_FALSE(HIDGetEvent(stick, nullptr)) << "without an out value nothing is taken";
+    EXPECT_EQ(takeEvents(), expected) << "the 51st and 52nd found the queue full";
+    sendAndWait(stickNumber, stickReport(0, 53), y, 53);
+    EXPECT_EQ(takeEvents(), (Events{{y, 53}})) << "room again once taken";
 
     IOHIDValueRef none = (IOHIDValueRef)x;
     EXPECT_FALSE(HIDGetEvent(stick, &none));
     EXPECT_EQ(none, nullptr);
 }
 
-TEST_F(HIDQueueTest, QueueingAnElementAgainChangesNothing)
+TEST_F(HIDQueueTest, GivesOneEventForEachElementThatChangesInAReport)
+{
+    IOHIDElementRef button1 = element(stick, 9, 1);
+    IOHIDElementRef button3 = element(stick, 9, 3);
+    for (IOHIDElementRef watched : {x, y, button1, button3})
+        ASSERT_EQ(HIDQueueElement(stick, watched), 0);
+    sendAndWait(stickNumber, stickReport(700, 0, 0x05), x, 700);
+    EXPECT_EQ(takeEvents(), (Events{{x, 700}, {button1, 1}, {button3, 1}}));
+    sendAndWait(stickNumber, stickReport(700, 9, 0x04), y, 9);
+    EXPECT_EQ(takeEvents(), (Events{{y, 9}, {button1, 0}}));
+}
+
+TEST_F(HIDQueueTest, QueueingAgainKeepsWhatWaitsAndGoesOnDelivering)
 {
     ASSERT_EQ(HIDQueueElement(stick, y), 0);
     IOHIDQueueRef queue = IOHIDDevice_GetQueue(stick);
+    sendAndWait(stickNumber, stickReport(0, 5), y, 5);
     EXPECT_EQ(HIDQueueElement(stick, y), 0);
+    EXPECT_EQ(HIDQueueElement(stick, x), 0);
     EXPECT_EQ(IOHIDDevice_GetQueue(stick), queue);
-    EXPECT_TRUE(watches(y));
-    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, 5)));
-    IOHIDValueRef value = nextEvent();
-    ASSERT_NE(value, nullptr);
-    CFRelease(value);
-    EXPECT_FALSE(HIDGetEvent(stick, &value)) << "one change is queued once";
+    sendAndWait(stickNumber, stickReport(300, 6), y, 6);
+    EXPECT_EQ(takeEvents(), (Events{{y, 5}, {x, 300}, {y, 6}}));
 }
 
 TEST_F(HIDQueueTest, QueueingADeviceWatchesItsInputsOutputsAndFeaturesButNoCollection)
@@ -106,11 +126,8 @@ TEST_F(HIDQueueTest, DequeueingTheLastElementDisposesOfTheQueue)
     EXPECT_FALSE(watches(x));
 
     // The queue was started again: changes of the remaining element still arrive.
-    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(300, 9)));
-    IOHIDValueRef value = nextEvent();
-    ASSERT_NE(value, nullptr);
-    EXPECT_EQ(IOHIDValueGetElement(value), y);
-    CFRelease(value);
+    sendAndWait(stickNumber, stickReport(300, 9), y, 9);
+    EXPECT_EQ(takeEvents(), (Events{{y, 9}}));
 
     EXPECT_EQ(HIDDequeueElement(stick, y), 0);
     EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
@@ -138,8 +155,25 @@ TEST_F(HIDQueueTest, ADeviceWithoutAQueueRefusesEverythingButQueueing)
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick)) << "a new queue watches nothing";
 }
 
-TEST_F(HIDQueueTest, NullArgumentsAreRefused)
+TEST_F(HIDQueueTest, RefusesWhatItCannotQueueAndLeavesTheQueueAsItWas)
 {
+    IOHIDElementRef collection = elementsOfType(stick, kIOHIDElementTypeCollection).at(0);
+    EXPECT_EQ(HIDQueueElement(stick, collection), int(kIOReturnBadArgument));
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
+
+    add(trvDescription(1, 3));
+    buildList();
+    stick = device(1, 2);
+    y = element(stick, 1, 0x31);
+    ASSERT_EQ(HIDQueueElement(stick, y), 0);
+    IOHIDQueueRef queue = IOHIDDevice_GetQueue(stick);
+    sendAndWait(stickNumber, stickReport(0, 5), y, 5);
+    EXPECT_EQ(HIDQueueElement(stick, element(device(1, 3), 0xFF00, 2)), int(kIOReturnBadArgument));
+    EXPECT_EQ(HIDQueueElement(stick, collection), int(kIOReturnBadArgument));
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), queue);
+    sendAndWait(stickNumber, stickReport(0, 6), y, 6);
+    EXPECT_EQ(takeEvents(), (Events{{y, 5}, {y, 6}})) << "still started, nothing lost";
+
     IOHIDValueRef value = nullptr;
     EXPECT_EQ(HIDQueueElement(nullptr, x), int(kIOReturnBadArgument));
     EXPECT_EQ(HIDQueueElement(stick, nullptr), int(kIOReturnBadArgument));
@@ -151,18 +185,6 @@ TEST_F(HIDQueueTest, NullArgumentsAreRefused)
     EXPECT_EQ(HIDDisposeReleaseQueue(nullptr), 0);
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(nullptr));
     EXPECT_FALSE(HIDGetEvent(nullptr, &value));
-}
-
-TEST_F(HIDQueueTest, AMissingOutValueTakesNothing)
-{
-    ASSERT_EQ(HIDQueueElement(stick, y), 0);
-    ASSERT_TRUE(bed.writeInputReport(stickNumber, stickReport(0, 42)));
-    ASSERT_TRUE(bed.waitUntilInputTaken(stickNumber));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(HIDGetEvent(stick, nullptr));
-    IOHIDValueRef value = nextEvent();
-    ASSERT_NE(value, nullptr) << "the value is still queued";
-    CFRelease(value);
 }
 
 TEST_F(HIDQueueTest, ReleasingAllQueuesReportsTheLastDevice)

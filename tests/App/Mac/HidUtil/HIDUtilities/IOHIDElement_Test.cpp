@@ -102,6 +102,7 @@ TEST_F(IOHIDElementTest, SetsUpTheCalibrationFromTheRangeAndTheCurrentValue)
 
 TEST_F(IOHIDElementTest, SetsUpAnUnreadableElementWithSaturationZero)
 {
+    // A feature value is never read from the device; a made-up logical 0 would give 100 here.
     IOHIDElementRef feature = element(stick, 0xFF00, 0x11);
     IOHIDElement_SetCalibrationSaturationMin(feature, 40);
     IOHIDElement_SetupCalibration(feature);
