@@ -1,7 +1,6 @@
 #include "RunLoopSchedule.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -26,11 +25,7 @@ void RunLoopSchedule::add(CFRunLoopRef runLoop, CFStringRef mode)
         return;
     std::lock_guard<std::mutex> guard(lock);
     if (!entries.empty() && entries.front().runLoop != runLoop)
-    {
-        std::fputs("HID callbacks are already scheduled on another run loop; the second one is refused\n",
-                   stderr);
         return;
-    }
     for (const Entry& entry : entries)
         if (CFEqual(entry.mode, mode))
             return;

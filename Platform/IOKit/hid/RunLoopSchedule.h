@@ -23,8 +23,8 @@ public:
     RunLoopSchedule(const RunLoopSchedule&) = delete;
     RunLoopSchedule& operator=(const RunLoopSchedule&) = delete;
 
-    // Schedules on one run loop, in any number of modes. A second run loop is refused, with a
-    // line on standard error: the handler must never run on two threads at once.
+    // Schedules on one run loop, in any number of modes. A second run loop is refused: the
+    // handler must never run on two threads at once.
     void add(CFRunLoopRef runLoop, CFStringRef mode);
     void remove(CFRunLoopRef runLoop, CFStringRef mode);
     // Unschedules everywhere; once it returns the handler is not running on another thread.
