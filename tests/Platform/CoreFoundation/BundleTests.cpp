@@ -1,7 +1,6 @@
+#include "CFTestHelpers.h"
+
 #include <CoreFoundation/CFBundleLinux.h>
-#include <CoreFoundation/CFObject.h>
-#include <CoreFoundation/CoreFoundation.h>
-#include <gtest/gtest.h>
 
 #ifndef LIBRARY_RESOURCES
 #error "LIBRARY_RESOURCES names the folder of the registered test bundle"
@@ -10,36 +9,34 @@
 namespace
 {
 
-cf::Owned<> loadResource(CFBundleRef bundle, CFStringRef name, CFStringRef type)
+// The bytes of the file a URL names; "<error N>" when it cannot be read.
+std::string bytesAt(CFURLRef url)
 {
-    cf::Owned<CFURLRef> url(CFBundleCopyResourceURL(bundle, name, type, nullptr));
     CFDataRef data = nullptr;
     SInt32 error = -1;
-    if (!url ||
-        !CFURLCreateDataAndPropertiesFromResource(nullptr, url.get(), &data, nullptr, nullptr, &error))
-        return cf::Owned<>();
-    EXPECT_EQ(error, 0);
+    const bool read = CFURLCreateDataAndPropertiesFromResource(nullptr, url, &data, nullptr, nullptr, &error);
     cf::Owned<CFDataRef> bytes(data);
-    return cf::Owned<>(
-        CFPropertyListCreateFromXMLData(nullptr, bytes.get(), kCFPropertyListImmutable, nullptr));
+    return read && error == 0
+               ? std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), CFDataGetLength(data))
+               : "<error " + std::to_string(error) + ">";
 }
 
-CFTypeRef nameIn(const cf::Owned<>& list)
+// The bytes of a bundle's resource; "<none>" when it has no such resource.
+std::string resource(CFBundleRef bundle, CFStringRef name, CFStringRef type)
 {
-    return CFDictionaryGetValue(static_cast<CFDictionaryRef>(list.get()), CFSTR("Name"));
+    cf::Owned<CFURLRef> url(CFBundleCopyResourceURL(bundle, name, type, nullptr));
+    return url ? bytesAt(url.get()) : "<none>";
 }
 
 TEST(Bundle, TheMainBundleFindsTheResourcesBesideTheExecutable)
 {
     CFBundleRef main = CFBundleGetMainBundle();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(CFGetTypeID(main), CFBundleGetTypeID());
-    auto list = loadResource(main, CFSTR("Sample"), CFSTR("plist"));
-    EXPECT_TRUE(CFEqual(nameIn(list), CFSTR("main bundle")));
-    EXPECT_EQ(CFBundleCopyResourceURL(main, CFSTR("Sample"), CFSTR("xml"), nullptr), nullptr);
-    EXPECT_EQ(CFBundleCopyResourceURL(main, CFSTR("Library"), CFSTR("plist"), nullptr), nullptr);
-    EXPECT_EQ(CFBundleCopyResourceURL(main, CFSTR("../Resources/Sample"), CFSTR("plist"), nullptr), nullptr);
-    EXPECT_EQ(CFBundleCopyResourceURL(main, nullptr, CFSTR("plist"), nullptr), nullptr);
+    EXPECT_NE(resource(main, CFSTR("Sample"), CFSTR("plist")).find("main bundle"), std::string::npos);
+    EXPECT_EQ(resource(main, CFSTR("Sample"), CFSTR("xml")), "<none>");
+    EXPECT_EQ(resource(main, CFSTR("Library"), CFSTR("plist")), "<none>");
+    EXPECT_EQ(resource(main, CFSTR("../Resources/Sample"), CFSTR("plist")), "<none>");
+    EXPECT_EQ(resource(main, nullptr, CFSTR("plist")), "<none>");
 }
 
 TEST(Bundle, RegisteredBundlesAreFoundByIdentifierAndListedAfterTheMainOne)
@@ -53,41 +50,22 @@ TEST(Bundle, RegisteredBundlesAreFoundByIdentifierAndListedAfterTheMainOne)
     EXPECT_EQ(CFBundleRegisterWithIdentifier(identifier, LIBRARY_RESOURCES), library);
     EXPECT_EQ(CFBundleRegisterWithIdentifier(identifier, "/elsewhere"), nullptr);
     EXPECT_EQ(CFBundleRegisterWithIdentifier(nullptr, LIBRARY_RESOURCES), nullptr);
-
     CFArrayRef all = CFBundleGetAllBundles();
     ASSERT_EQ(CFArrayGetCount(all), 2);
     EXPECT_EQ(CFArrayGetValueAtIndex(all, 0), CFBundleGetMainBundle());
     EXPECT_EQ(CFArrayGetValueAtIndex(all, 1), library);
-
-    auto list = loadResource(library, CFSTR("Library"), CFSTR("plist"));
-    EXPECT_TRUE(CFEqual(nameIn(list), CFSTR("library bundle")));
-    cf::Owned<CFURLRef> untyped(CFBundleCopyResourceURL(library, CFSTR("README"), nullptr, nullptr));
-    EXPECT_TRUE(untyped);
+    EXPECT_NE(resource(library, CFSTR("Library"), CFSTR("plist")).find("library bundle"), std::string::npos);
+    EXPECT_EQ(resource(library, CFSTR("README"), nullptr), "plain\n");
 }
 
-TEST(URL, ReadsAFilesBytesAndReportsAMissingOne)
+TEST(URL, ReportsAMissingFileAndKeepsItsPath)
 {
-    cf::Owned<CFURLRef> url(CFURLCreateWithFileSystemPath(nullptr, CFSTR(LIBRARY_RESOURCES "/README"),
-                                                          kCFURLPOSIXPathStyle, false));
-    CFDataRef data = nullptr;
-    CFDictionaryRef properties = nullptr;
-    SInt32 error = -1;
-    ASSERT_TRUE(
-        CFURLCreateDataAndPropertiesFromResource(nullptr, url.get(), &data, &properties, nullptr, &error));
-    cf::Owned<CFDataRef> bytes(data);
-    cf::Owned<CFDictionaryRef> owned(properties);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), CFDataGetLength(data)),
-              "plain\n");
-
     cf::Owned<CFURLRef> missing(
         CFURLCreateWithFileSystemPath(nullptr, CFSTR("/no/such/file"), kCFURLPOSIXPathStyle, false));
-    EXPECT_FALSE(
-        CFURLCreateDataAndPropertiesFromResource(nullptr, missing.get(), &data, nullptr, nullptr, &error));
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(error, kCFURLResourceNotFoundError);
-
-    cf::Owned<CFStringRef> path(CFURLCopyFileSystemPath(missing.get(), kCFURLPOSIXPathStyle));
-    EXPECT_TRUE(CFEqual(path.get(), CFSTR("/no/such/file")));
+    EXPECT_EQ(bytesAt(missing.get()), "<error " + std::to_string(kCFURLResourceNotFoundError) + ">");
+    EXPECT_EQ(cftest::text(
+                  cf::Owned<CFStringRef>(CFURLCopyFileSystemPath(missing.get(), kCFURLPOSIXPathStyle)).get()),
+              "/no/such/file");
     UInt8 small[8];
     EXPECT_FALSE(CFURLGetFileSystemRepresentation(missing.get(), true, small, sizeof small));
 }

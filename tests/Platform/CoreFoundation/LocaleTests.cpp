@@ -1,52 +1,42 @@
+#include "CFTestHelpers.h"
 #include "LocaleIdentifiers.h"
 
-#include <CoreFoundation/CFObject.h>
-#include <CoreFoundation/CoreFoundation.h>
-#include <gtest/gtest.h>
 #include <map>
 
 namespace
 {
 
-std::string canonical(const char* text)
+TEST(Locale, NamesBecomeCanonicalIdentifiersAndTheTagsOfPreferredLanguages)
 {
-    cf::Owned<CFStringRef> input(CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8));
-    cf::Owned<CFStringRef> result(CFLocaleCreateCanonicalLocaleIdentifierFromString(nullptr, input.get()));
-    const char* bytes = CFStringGetCStringPtr(result.get(), kCFStringEncodingUTF8);
-    return bytes != nullptr ? bytes : "<null>";
-}
-
-TEST(Locale, CanonicalIdentifiersJoinScriptWithDashAndRegionWithUnderscore)
-{
-    EXPECT_EQ(canonical("de-DE"), "de_DE");
-    EXPECT_EQ(canonical("de_DE"), "de_DE");
-    EXPECT_EQ(canonical("zh-Hans-CN"), "zh-Hans_CN");
-    EXPECT_EQ(canonical("zh-hant-tw"), "zh-Hant_TW");
-    EXPECT_EQ(canonical("en"), "en");
-    EXPECT_EQ(canonical("EN"), "en");
-    EXPECT_EQ(canonical("pt-br"), "pt_BR");
-    EXPECT_EQ(canonical("es-419"), "es_419");
-    EXPECT_EQ(canonical("fr_FR.UTF-8@euro"), "fr_FR");
-    EXPECT_EQ(canonical(""), "<null>");
-    EXPECT_EQ(canonical("1234"), "<null>");
+    // The name, its canonical identifier ("<null>": refused) and its language tag ("": none).
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"de_DE.UTF-8", "de_DE", "de-DE"},
+        {"EN", "en", "en"},
+        {"pt-br", "pt_BR", "pt-BR"},
+        {"es-419", "es_419", "es-419"},
+        {"fr_FR.UTF-8@euro", "fr_FR", "fr-FR"},
+        {"sr_RS@latin", "sr_RS", "sr-RS"},
+        {"zh-Hans-CN", "zh-Hans_CN", "zh-Hans-CN"},
+        {"zh-hant-tw", "zh-Hant_TW", "zh-Hant-TW"},
+        {"zh_CN.UTF-8", "zh_CN", "zh-Hans-CN"},
+        {"zh_SG", "zh_SG", "zh-Hans-SG"},
+        {"zh_TW", "zh_TW", "zh-Hant-TW"},
+        {"zh_HK.UTF-8", "zh_HK", "zh-Hant-HK"},
+        {"zh_MO", "zh_MO", "zh-Hant-MO"},
+        {"zh", "zh", "zh-Hans"},
+        {"C.UTF-8", "<null>", ""},
+        {"POSIX", "posix", ""},
+        {"", "<null>", ""},
+        {"1234", "<null>", ""},
+    };
+    for (const auto& [name, canonical, tag] : cases)
+    {
+        cf::Owned<CFStringRef> identifier(
+            CFLocaleCreateCanonicalLocaleIdentifierFromString(nullptr, cftest::string(name).get()));
+        EXPECT_EQ(cftest::text(identifier.get()), canonical) << name;
+        EXPECT_EQ(cf::locale::languageTag(name), tag) << name;
+    }
     EXPECT_EQ(CFLocaleCreateCanonicalLocaleIdentifierFromString(nullptr, nullptr), nullptr);
-}
-
-TEST(Locale, LocaleNamesBecomeTheTagsOfPreferredLanguages)
-{
-    using cf::locale::languageTag;
-    EXPECT_EQ(languageTag("de_DE.UTF-8"), "de-DE");
-    EXPECT_EQ(languageTag("en"), "en");
-    EXPECT_EQ(languageTag("zh_CN.UTF-8"), "zh-Hans-CN");
-    EXPECT_EQ(languageTag("zh_SG"), "zh-Hans-SG");
-    EXPECT_EQ(languageTag("zh_TW"), "zh-Hant-TW");
-    EXPECT_EQ(languageTag("zh_HK.UTF-8"), "zh-Hant-HK");
-    EXPECT_EQ(languageTag("zh_MO"), "zh-Hant-MO");
-    EXPECT_EQ(languageTag("zh"), "zh-Hans");
-    EXPECT_EQ(languageTag("sr_RS@latin"), "sr-RS");
-    EXPECT_EQ(languageTag("C"), "");
-    EXPECT_EQ(languageTag("C.UTF-8"), "");
-    EXPECT_EQ(languageTag("POSIX"), "");
 }
 
 std::vector<std::string> languagesFrom(std::map<std::string, std::string> variables)
@@ -61,15 +51,15 @@ std::vector<std::string> languagesFrom(std::map<std::string, std::string> variab
 
 TEST(Locale, PreferredLanguagesFollowLanguageThenTheFirstLocaleVariableSet)
 {
-    EXPECT_EQ(languagesFrom({{"LANG", "de_DE.UTF-8"}}), (std::vector<std::string>{"de-DE"}));
-    EXPECT_EQ(languagesFrom({{"LC_MESSAGES", "fr_FR.UTF-8"}, {"LANG", "de_DE.UTF-8"}}),
-              (std::vector<std::string>{"fr-FR"}));
+    using Languages = std::vector<std::string>;
+    EXPECT_EQ(languagesFrom({{"LANG", "de_DE.UTF-8"}}), Languages{"de-DE"});
+    EXPECT_EQ(languagesFrom({{"LC_MESSAGES", "fr_FR.UTF-8"}, {"LANG", "de_DE.UTF-8"}}), Languages{"fr-FR"});
     EXPECT_EQ(languagesFrom({{"LC_ALL", "ja_JP.UTF-8"}, {"LC_MESSAGES", "fr_FR"}, {"LANG", "de_DE"}}),
-              (std::vector<std::string>{"ja-JP"}));
+              Languages{"ja-JP"});
     EXPECT_EQ(languagesFrom({{"LANGUAGE", "zh_TW:ko::en"}, {"LANG", "en.UTF-8"}}),
-              (std::vector<std::string>{"zh-Hant-TW", "ko", "en"}));
-    EXPECT_EQ(languagesFrom({{"LC_ALL", ""}, {"LANG", "C.UTF-8"}}), (std::vector<std::string>{}));
-    EXPECT_EQ(languagesFrom({}), (std::vector<std::string>{}));
+              (Languages{"zh-Hant-TW", "ko", "en"}));
+    EXPECT_EQ(languagesFrom({{"LC_ALL", ""}, {"LANG", "C.UTF-8"}}), Languages{});
+    EXPECT_EQ(languagesFrom({}), Languages{});
 }
 
 } // namespace

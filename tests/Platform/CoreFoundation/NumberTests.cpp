@@ -1,66 +1,49 @@
-#include <CoreFoundation/CFObject.h>
-#include <CoreFoundation/CoreFoundation.h>
+#include "CFTestHelpers.h"
+
 #include <cstdint>
-#include <gtest/gtest.h>
+#include <cstring>
 
 namespace
 {
 
-template <typename T> cf::Owned<CFNumberRef> number(CFNumberType type, T value)
+using cftest::number;
+
+// The bytes a value leaves in a zeroed 64-bit slot.
+template <typename T> int64_t bits(T value)
 {
-    return cf::Owned<CFNumberRef>(CFNumberCreate(kCFAllocatorDefault, type, &value));
+    int64_t slot = 0;
+    std::memcpy(&slot, &value, sizeof value);
+    return slot;
 }
 
-TEST(Number, Reads32BitValuesIntoTheLowHalfOfALong)
+TEST(Number, GetValueWritesTheTypesSizeAndIsTrueOnlyWhenExact)
 {
-    // A property holding -1 read as SInt32 into a long that started at 0 gives 0xFFFFFFFF.
-    auto minusOne = number(kCFNumberSInt32Type, int32_t(-1));
-    long value = 0;
-    EXPECT_TRUE(CFNumberGetValue(minusOne.get(), kCFNumberSInt32Type, &value));
-    EXPECT_EQ(value, 0xFFFFFFFFL);
-}
-
-TEST(Number, GetValueIsFalseWhenTheValueDoesNotFit)
-{
-    auto big = number(kCFNumberSInt64Type, int64_t(0x100000001LL));
-    int32_t narrow = 0;
-    EXPECT_FALSE(CFNumberGetValue(big.get(), kCFNumberSInt32Type, &narrow));
-    EXPECT_EQ(narrow, 1); // the low 32 bits, as the C conversion gives them
-    int64_t wide = 0;
-    EXPECT_TRUE(CFNumberGetValue(big.get(), kCFNumberSInt64Type, &wide));
-    EXPECT_EQ(wide, 0x100000001LL);
-
-    auto half = number(kCFNumberDoubleType, 2.5);
-    int32_t truncated = 0;
-    EXPECT_FALSE(CFNumberGetValue(half.get(), kCFNumberIntType, &truncated));
-    EXPECT_EQ(truncated, 2);
-    auto whole = number(kCFNumberDoubleType, -7.0);
-    EXPECT_TRUE(CFNumberGetValue(whole.get(), kCFNumberIntType, &truncated));
-    EXPECT_EQ(truncated, -7);
-    auto huge = number(kCFNumberDoubleType, 1e30);
-    EXPECT_FALSE(CFNumberGetValue(huge.get(), kCFNumberSInt64Type, &wide));
-
-    auto precise = number(kCFNumberSInt64Type, int64_t((1LL << 53) + 1));
-    double real = 0;
-    EXPECT_FALSE(CFNumberGetValue(precise.get(), kCFNumberFloat64Type, &real));
-    auto third = number(kCFNumberFloat64Type, 1.0 / 3.0);
-    float single = 0;
-    EXPECT_FALSE(CFNumberGetValue(third.get(), kCFNumberFloat32Type, &single));
-
-    auto page = number(kCFNumberIntType, 0xFF00);
-    int8_t tiny = 0;
-    EXPECT_FALSE(CFNumberGetValue(page.get(), kCFNumberSInt8Type, &tiny));
-    int16_t small = 0;
-    EXPECT_FALSE(CFNumberGetValue(page.get(), kCFNumberSInt16Type, &small));
-    EXPECT_TRUE(CFNumberGetValue(page.get(), kCFNumberSInt32Type, &narrow));
-    EXPECT_EQ(narrow, 0xFF00);
+    // The number, the type asked for, whether it is exact, and what is left in a zeroed slot.
+    const std::tuple<cf::Owned<CFNumberRef>, CFNumberType, bool, int64_t> cases[] = {
+        {number(int32_t(-1)), kCFNumberSInt32Type, true, 0xFFFFFFFF}, // the low half of a long
+        {number(int64_t(0x100000001)), kCFNumberSInt32Type, false, 1},
+        {number(int64_t(0x100000001)), kCFNumberSInt64Type, true, 0x100000001},
+        {number(0xFF00), kCFNumberSInt8Type, false, 0},
+        {number(0xFF00), kCFNumberSInt16Type, false, 0xFF00},
+        {number(0xFF00), kCFNumberSInt32Type, true, 0xFF00},
+        {number(2.5), kCFNumberIntType, false, 2},
+        {number(-7.0), kCFNumberIntType, true, bits(int32_t(-7))},
+        {number(1e30), kCFNumberSInt64Type, false, INT64_MAX},
+        {number(int64_t((1LL << 53) + 1)), kCFNumberFloat64Type, false, bits(double(1LL << 53))},
+        {number(1.0 / 3.0), kCFNumberFloat32Type, false, bits(float(1.0 / 3.0))},
+    };
+    for (size_t row = 0; row < std::size(cases); ++row)
+    {
+        const auto& [number, as, exact, left] = cases[row];
+        int64_t slot = 0;
+        EXPECT_EQ(CFNumberGetValue(number.get(), as, &slot), exact) << row;
+        EXPECT_EQ(slot, left) << row;
+    }
 }
 
 TEST(Number, KeepsItsSizedTypeAndComparesByValue)
 {
-    auto integer = number(kCFNumberIntType, 3);
-    auto real = number(kCFNumberDoubleType, 3.0);
-    auto larger = number(kCFNumberLongType, 4L);
+    auto integer = number(3), real = number(3.0), larger = number(4L, kCFNumberLongType);
     EXPECT_EQ(CFNumberGetType(integer.get()), kCFNumberSInt32Type);
     EXPECT_EQ(CFNumberGetType(larger.get()), kCFNumberSInt64Type);
     EXPECT_TRUE(CFNumberIsFloatType(real.get()));

@@ -1,110 +1,70 @@
 #include "Base64.h"
+#include "CFTestHelpers.h"
 
-#include <CoreFoundation/CFObject.h>
-#include <CoreFoundation/CoreFoundation.h>
 #include <cmath>
-#include <gtest/gtest.h>
-#include <string>
 
 namespace
 {
 
-cf::Owned<> parse(const std::string& text, CFOptionFlags options = kCFPropertyListImmutable,
-                  CFStringRef* error = nullptr)
-{
-    cf::Owned<CFDataRef> data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(text.data()),
-                                           static_cast<CFIndex>(text.size())));
-    return cf::Owned<>(CFPropertyListCreateFromXMLData(nullptr, data.get(), options, error));
-}
+using cftest::kept;
+using cftest::number;
+using cftest::parse;
 
-std::string document(const std::string& body)
+TEST(PropertyList, ReadsEachKindOfValue)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
-}
-
-cf::Owned<CFStringRef> string(const char* text)
-{
-    return cf::Owned<CFStringRef>(CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8));
-}
-
-TEST(PropertyList, ReadsTheNestedNameTables)
-{
-    auto list =
-        parse(document("<dict>"
-                       "  <key>1452</key><dict><key>Name</key><string>Vendor &amp; Co</string>"
-                       "    <key>34</key><dict><key>1:48</key><string>X-Achse \xC3\xBC</string></dict></dict>"
-                       "  <key>numbers</key><array><integer>-2147483648</integer><integer>0x1F</integer>"
-                       "    <real>2.5</real><true/><false/><data>AAEC/w==</data></array>"
-                       "</dict>"));
-    ASSERT_EQ(CFGetTypeID(list.get()), CFDictionaryGetTypeID());
-    auto root = static_cast<CFDictionaryRef>(list.get());
-    auto vendor = static_cast<CFDictionaryRef>(CFDictionaryGetValue(root, CFSTR("1452")));
-    EXPECT_TRUE(CFEqual(CFDictionaryGetValue(vendor, CFSTR("Name")), CFSTR("Vendor & Co")));
-    auto product = static_cast<CFDictionaryRef>(CFDictionaryGetValue(vendor, CFSTR("34")));
-    EXPECT_TRUE(CFEqual(CFDictionaryGetValue(product, CFSTR("1:48")), string("X-Achse \xC3\xBC").get()));
-
-    auto numbers = static_cast<CFArrayRef>(CFDictionaryGetValue(root, CFSTR("numbers")));
-    ASSERT_EQ(CFArrayGetCount(numbers), 6);
-    int32_t value = 0;
-    EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFArrayGetValueAtIndex(numbers, 0)),
-                                 kCFNumberSInt32Type, &value));
-    EXPECT_EQ(value, INT32_MIN);
-    CFNumberGetValue(static_cast<CFNumberRef>(CFArrayGetValueAtIndex(numbers, 1)), kCFNumberSInt32Type,
-                     &value);
-    EXPECT_EQ(value, 31);
-    EXPECT_TRUE(CFNumberIsFloatType(static_cast<CFNumberRef>(CFArrayGetValueAtIndex(numbers, 2))));
-    EXPECT_EQ(CFArrayGetValueAtIndex(numbers, 3), kCFBooleanTrue);
-    EXPECT_EQ(CFArrayGetValueAtIndex(numbers, 4), kCFBooleanFalse);
-    auto data = static_cast<CFDataRef>(CFArrayGetValueAtIndex(numbers, 5));
-    ASSERT_EQ(CFDataGetLength(data), 4);
-    EXPECT_EQ(CFDataGetBytePtr(data)[3], 0xFF);
+    const std::pair<const char*, cf::Owned<>> cases[] = {
+        {"<string>Vendor &amp; Co</string>", kept(CFSTR("Vendor & Co"))},
+        {"<string>X-Achse \xC3\xBC</string>", kept(cftest::string("X-Achse \xC3\xBC").get())},
+        {"<string/>", kept(CFSTR(""))},
+        {"<integer>-2147483648</integer>", kept(number(INT32_MIN).get())},
+        {"<integer>-9223372036854775808</integer>", kept(number(INT64_MIN).get())},
+        {"<integer>0x1F</integer>", kept(number(31).get())},
+        {"<real>2.5</real>", kept(number(2.5).get())},
+        {"<real>-infinity</real>", kept(number(-HUGE_VAL).get())},
+        {"<true/>", kept(kCFBooleanTrue)},
+        {"<false/>", kept(kCFBooleanFalse)},
+        {"<data>AAEC/w==</data>",
+         cf::Owned<>(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>("\0\1\2\xFF"), 4))},
+        {"<dict><key>1:48</key><array><string>X</string></array></dict>",
+         kept(cftest::dictionary({CFSTR("1:48")}, {cftest::array({CFSTR("X")}).get()}).get())},
+    };
+    for (const auto& [body, value] : cases)
+        EXPECT_TRUE(CFEqual(parse(body).get(), value.get())) << body; // a bare value needs no <plist>
 }
 
 TEST(PropertyList, ContainersAreImmutableUnlessAskedOtherwise)
 {
-    const std::string text = document("<array><string>a</string></array>");
-    auto fixed = parse(text);
+    const std::string text = "<plist><array><string>a</string></array></plist>";
+    auto fixed = parse(text), changeable = parse(text, kCFPropertyListMutableContainers);
     CFArrayAppendValue((CFMutableArrayRef)fixed.get(), CFSTR("b"));
-    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(fixed.get())), 1);
-    auto changeable = parse(text, kCFPropertyListMutableContainers);
     CFArrayAppendValue((CFMutableArrayRef)changeable.get(), CFSTR("b"));
+    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(fixed.get())), 1);
     EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(changeable.get())), 2);
 }
 
 TEST(PropertyList, WrittenListsReadBackEqual)
 {
-    const double real = 0.1;
-    const long long big = 1LL << 40;
-    cf::Owned<CFNumberRef> number(CFNumberCreate(nullptr, kCFNumberFloat64Type, &real));
-    cf::Owned<CFNumberRef> integer(CFNumberCreate(nullptr, kCFNumberLongLongType, &big));
-    const UInt8 bytes[] = {0, 1, 2, 250, 251};
-    cf::Owned<CFDataRef> data(CFDataCreate(nullptr, bytes, 5));
+    cf::Owned<CFDataRef> data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>("\0\1\2\xFA\xFB"), 5));
     cf::Owned<CFDateRef> date(CFDateCreate(nullptr, -978307200)); // the start of 1970
     // What XML would change unless escaped, and the edges of what it carries.
-    cf::Owned<CFStringRef> text(
-        string(" cr\r crlf\r\n tab\t <&>\"' ]]> \x7F \xEF\xBF\xBD \xF4\x8F\xBF\xBF "));
-    const void* items[] = {number.get(), integer.get(), data.get(), kCFBooleanTrue, text.get(), date.get()};
-    cf::Owned<CFArrayRef> array(CFArrayCreate(nullptr, items, 6, &kCFTypeArrayCallBacks));
-    const void* keys[] = {CFSTR("AppleLanguages"), CFSTR("\xE6\x97\xA5\xE6\x9C\xAC")};
-    const void* values[] = {array.get(), CFSTR("")};
-    cf::Owned<CFDictionaryRef> root(CFDictionaryCreate(
-        nullptr, keys, values, 2, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-
-    cf::Owned<CFDataRef> xml(CFPropertyListCreateXMLData(nullptr, root.get()));
-    ASSERT_TRUE(xml);
-    EXPECT_NE(std::string_view(reinterpret_cast<const char*>(CFDataGetBytePtr(xml.get())),
-                               CFDataGetLength(xml.get()))
-                  .find("<date>1970-01-01T00:00:00Z</date>"),
-              std::string_view::npos);
-    cf::Owned<> back(CFPropertyListCreateFromXMLData(nullptr, xml.get(), kCFPropertyListImmutable, nullptr));
+    auto text = cftest::string(" cr\r crlf\r\n tab\t <&>\"' ]]> \x7F \xEF\xBF\xBD \xF4\x8F\xBF\xBF ");
+    auto list = cftest::array({number(0.1).get(), number(1LL << 40).get(), data.get(), kCFBooleanTrue,
+                               kCFBooleanFalse, text.get(), date.get()});
+    auto root = cftest::dictionary({CFSTR("AppleLanguages"), CFSTR("\xE6\x97\xA5\xE6\x9C\xAC")},
+                                   {list.get(), CFSTR("")});
+    const std::string xml = cftest::xmlOf(root.get());
+    EXPECT_NE(xml.find("<date>1970-01-01T00:00:00Z</date>"), std::string::npos);
+    auto back = parse(xml);
     EXPECT_TRUE(CFEqual(back.get(), root.get()));
-    cf::Owned<CFDataRef> again(CFPropertyListCreateXMLData(nullptr, back.get()));
-    EXPECT_TRUE(CFEqual(again.get(), xml.get())); // keys are written in a fixed order
+    EXPECT_EQ(cftest::xmlOf(back.get()), xml); // keys are written in a fixed order
 }
 
 TEST(PropertyList, MalformedDocumentsGiveNullAndAReason)
 {
-    const char* malformed[] = {
+    std::string deep; // deeper than the reader goes, but not libxml2
+    for (int i = 0; i < 250; ++i)
+        deep = "<array>" + deep + "</array>";
+    const std::string malformed[] = {
         "",
         "not xml at all",
         "<plist><dict><key>a</key></dict></plist>",                         // key without value
@@ -119,56 +79,24 @@ TEST(PropertyList, MalformedDocumentsGiveNullAndAReason)
         "<plist><string>a</string><string>b</string></plist>", // two values
         "<plist><string><b>bold</b></string></plist>",
         "<plist><true>yes</true></plist>",
-        "<plist><array><string>unclosed</array></plist>",
         "<plist><string>\xC3</string></plist>", // not UTF-8
+        deep,
     };
-    for (const char* text : malformed)
+    for (const std::string& text : malformed)
     {
         CFStringRef error = nullptr;
-        EXPECT_FALSE(parse(text, kCFPropertyListImmutable, &error)) << text;
-        EXPECT_NE(error, nullptr) << text;
-        if (error != nullptr)
-            CFRelease(error);
+        EXPECT_FALSE(parse(text, kCFPropertyListImmutable, &error)) << text.substr(0, 80);
+        EXPECT_NE(cf::Owned<CFStringRef>(error).get(), nullptr) << text.substr(0, 80);
     }
-    std::string deep;
-    for (int i = 0; i < 5000; ++i)
-        deep += "<array>";
-    EXPECT_FALSE(parse(document(deep)));
     EXPECT_EQ(CFPropertyListCreateFromXMLData(nullptr, nullptr, 0, nullptr), nullptr);
 }
 
-TEST(PropertyList, AcceptsABareValueAndEdgeNumbers)
+TEST(Base64, EncodesTheStandardWayAndRefusesBadPadding)
 {
-    auto bare = parse("<string>alone</string>");
-    EXPECT_TRUE(CFEqual(bare.get(), CFSTR("alone")));
-    auto lowest = parse(document("<integer>-9223372036854775808</integer>"));
-    int64_t value = 0;
-    EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(lowest.get()), kCFNumberSInt64Type, &value));
-    EXPECT_EQ(value, INT64_MIN);
-    auto infinite = parse(document("<real>-infinity</real>"));
-    double real = 0;
-    CFNumberGetValue(static_cast<CFNumberRef>(infinite.get()), kCFNumberFloat64Type, &real);
-    EXPECT_TRUE(std::isinf(real) && real < 0);
-    auto empty = parse(document("<string/>"));
-    EXPECT_EQ(CFStringGetLength(static_cast<CFStringRef>(empty.get())), 0);
-}
-
-TEST(Base64, DecodesWhatItEncodesAndRefusesBadPadding)
-{
-    const uint8_t bytes[] = {'h', 'i', '!', 0, 0xFF};
-    for (size_t length = 0; length <= 5; ++length)
-    {
-        const std::string text = cf::base64::encode(bytes, length);
-        const auto decoded = cf::base64::decode(text);
-        ASSERT_TRUE(decoded) << text;
-        EXPECT_EQ(*decoded, std::vector<uint8_t>(bytes, bytes + length));
-    }
-    EXPECT_EQ(cf::base64::encode(bytes, 2), "aGk=");
+    EXPECT_EQ(cf::base64::encode(reinterpret_cast<const uint8_t*>("hi"), 2), "aGk=");
     EXPECT_TRUE(cf::base64::decode(" aG\nk= "));
-    EXPECT_FALSE(cf::base64::decode("a"));
-    EXPECT_FALSE(cf::base64::decode("aGk=a"));
-    EXPECT_FALSE(cf::base64::decode("aG=k"));
-    EXPECT_FALSE(cf::base64::decode("aGk==="));
+    for (const char* bad : {"a", "aG=", "aGk=a", "aG=k", "aGk==="})
+        EXPECT_FALSE(cf::base64::decode(bad)) << bad;
 }
 
 } // namespace
