@@ -84,14 +84,6 @@ TEST_F(UpdateFileTest, ChecksumsMatchTheCatalogueAndABitwiseReference)
         }
 }
 
-TEST_F(UpdateFileTest, ConvertsHexDigitsAndTakesAnythingElseAsZero)
-{
-    const std::pair<char, int> cases[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},
-                                          {'g', 0}, {'G', 0}, {'/', 0},  {':', 0},  {'@', 0},  {'`', 0}};
-    for (auto [c, value] : cases)
-        EXPECT_EQ(MainComponent::ConvertAsciiToHex((unsigned char)c), value) << c;
-}
-
 TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
 {
     UpdateFile file;
@@ -103,7 +95,8 @@ TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
                                   : UpdateBlock::encrypted(patternBytes(size, size), 0x01020304u * size,
                                                            (std::uint8_t)(size * 29)));
     file.blocks[0].versionDigits = "12aF";
-    file.blocks[1].versionDigits = "12G4";
+    file.blocks[1].versionDigits = "12G4"; // anything but a hexadecimal digit counts as 0
+    file.blocks[3].versionDigits = "f9A:";
     file.blocks[2].updateFlag = 'y'; // only a capital Y marks a block for writing
 
     ASSERT_EQ(check(file), 45);
@@ -112,6 +105,7 @@ TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
     const auto* blocks = engine->fwInfo;
     EXPECT_EQ(blocks[0].blockVersion, 0x12AFu);
     EXPECT_EQ(blocks[1].blockVersion, 0x1204u);
+    EXPECT_EQ(blocks[3].blockVersion, 0xF9A0u);
     EXPECT_TRUE(blocks[1].update && blocks[1].encrypted);
     EXPECT_FALSE(blocks[2].update || blocks[2].encrypted);
     EXPECT_EQ(blocks[4].keyIndex, 145);
