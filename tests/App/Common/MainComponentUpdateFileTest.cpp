@@ -87,8 +87,8 @@ TEST_F(UpdateFileTest, ChecksumsMatchTheCatalogueAndABitwiseReference)
 TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
 {
     UpdateFile file;
-    file.versionDigits = "1A0"; // not required to be digits: 100 + 17 * 10
-    file.reservedAfterVersion = 0x5A;
+    file.versionDigits = "1A0";       // not required to be digits: 100 + 17 * 10
+    file.reservedAfterVersion = 0x5A; // enters every block's key
     for (std::uint8_t size = 1; size <= 9; ++size)
         file.blocks.push_back(size % 3 == 0
                                   ? UpdateBlock::plain(patternBytes(size, size))
@@ -115,27 +115,6 @@ TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
         EXPECT_EQ(blocks[i].crc16, crc16Xmodem(file.blocks[i].data.data(), file.blocks[i].data.size()));
     }
     EXPECT_EQ(blocks[9].data, nullptr);
-}
-
-TEST_F(UpdateFileTest, TheReservedByteAfterTheVersionEntersOnlyTheKeysTopByte)
-{
-    const UpdateFile file = twoBlockFile();
-    const Bytes body = file.body();
-    upd_header_t header;
-    firmware_header_t record;
-    std::memcpy(&header, body.data(), sizeof header);
-    std::memcpy(&record, body.data() + 28 + 28 + 100, sizeof record);
-
-    const auto key = MainComponent::createEncryptionKey(engine->crcTable, header, record);
-    EXPECT_EQ(key, file.keyFor(file.blocks[1]));
-    header.reserved2 = 0x80;
-    const auto changed = MainComponent::createEncryptionKey(engine->crcTable, header, record);
-    EXPECT_NE(key, changed);
-    EXPECT_EQ((key ^ changed) & 0x00FFFFFFu, 0u);
-
-    Bytes stale = body; // its encrypted block now decrypts wrong in bytes 3, 7, 11...
-    stale[23] = 0x80;
-    EXPECT_EQ(check(sealed(stale)), 0);
 }
 
 TEST_F(UpdateFileTest, FileIsValidOnlyWithDataAndAPositiveVersion)
