@@ -62,6 +62,28 @@ TEST(FallbackTypeface, ScalesGlyphsToAFontHeightOfOneKernsAndTellsWhichCharacter
         EXPECT_FALSE(face.hasGlyph(c)) << c;
 }
 
+TEST(FallbackTypeface, ReadsTheFaceAtItsIndexInACollection)
+{
+    const auto simplified = findInstalledFace("Heiti SC", "Regular");
+    const auto japanese = findInstalledFace("Hiragino Maru Gothic Pro W4", "Regular");
+    ASSERT_EQ(simplified.file, japanese.file) << "the CJK faces are expected in one collection";
+    ASSERT_NE(simplified.index, japanese.index);
+
+    const auto simplifiedTypeface = FallbackTypeface::create(simplified);
+    const auto japaneseTypeface = FallbackTypeface::create(japanese);
+    auto& simplifiedFace = asFace(simplifiedTypeface);
+    auto& japaneseFace = asFace(japaneseTypeface);
+    EXPECT_NE(simplifiedFace.getName(), japaneseFace.getName());
+
+    // 直 is written differently in Chinese and Japanese.
+    juce::Path simplifiedShape, japaneseShape;
+    simplifiedFace.getOutlineForGlyph(0x76f4, simplifiedShape);
+    japaneseFace.getOutlineForGlyph(0x76f4, japaneseShape);
+    EXPECT_FALSE(simplifiedShape.isEmpty());
+    EXPECT_FALSE(japaneseShape.isEmpty());
+    EXPECT_NE(simplifiedShape.toString(), japaneseShape.toString());
+}
+
 TEST(FallbackTypeface, StandInForAMacCjkFontFillsTheFontHeightWithItsEmSquare)
 {
     auto face = findInstalledFace("Hiragino Maru Gothic Pro W4", "Regular");
