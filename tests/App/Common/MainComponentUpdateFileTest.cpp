@@ -95,8 +95,9 @@ TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
                                   : UpdateBlock::encrypted(patternBytes(size, size), 0x01020304u * size,
                                                            (std::uint8_t)(size * 29)));
     file.blocks[0].versionDigits = "12aF";
-    file.blocks[1].versionDigits = "12G4"; // anything but a hexadecimal digit counts as 0
+    file.blocks[1].versionDigits = "12Gg"; // anything but a hexadecimal digit counts as 0
     file.blocks[3].versionDigits = "f9A:";
+    file.blocks[4].versionDigits = "0/@`";
     file.blocks[2].updateFlag = 'y'; // only a capital Y marks a block for writing
 
     ASSERT_EQ(check(file), 45);
@@ -104,8 +105,9 @@ TEST_F(UpdateFileTest, ReadsAndDecryptsAWellFormedFile)
     EXPECT_EQ(engine->updInfo.blockCount, 9);
     const auto* blocks = engine->fwInfo;
     EXPECT_EQ(blocks[0].blockVersion, 0x12AFu);
-    EXPECT_EQ(blocks[1].blockVersion, 0x1204u);
+    EXPECT_EQ(blocks[1].blockVersion, 0x1200u);
     EXPECT_EQ(blocks[3].blockVersion, 0xF9A0u);
+    EXPECT_EQ(blocks[4].blockVersion, 0u);
     EXPECT_TRUE(blocks[1].update && blocks[1].encrypted);
     EXPECT_FALSE(blocks[2].update || blocks[2].encrypted);
     EXPECT_EQ(blocks[4].keyIndex, 145);
