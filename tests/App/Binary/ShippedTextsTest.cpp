@@ -125,24 +125,6 @@ TEST(ShippedTexts, EveryLanguageHas25StringsInTheFormOfTheEnglishOnes)
     }
 }
 
-TEST(ShippedTexts, EveryFileIsLaidOutInCrLfLinesAfterAByteOrderMark)
-{
-    for (unsigned int lang = 0; lang < LangCount; ++lang)
-    {
-        const std::string file(*textList[lang].data, static_cast<size_t>(*textList[lang].length));
-        const std::string head = "\xEF\xBB\xBF\r\n:STR\r\n\r\n\"\"\r\n\r\n\"TRV\"\r\n";
-        EXPECT_EQ(file.compare(0, head.size(), head), 0) << lang;
-        EXPECT_TRUE(file.ends_with("\"\r\n\r\n:EOF\r\n")) << lang;
-        // 5 lines before id 1, ids 1 to 24, an empty line and ":EOF"; no CR or LF outside a pair.
-        size_t pairs = 0;
-        for (size_t at = file.find("\r\n"); at != std::string::npos; at = file.find("\r\n", at + 2))
-            ++pairs;
-        EXPECT_EQ(pairs, 31u) << lang;
-        EXPECT_EQ(std::count(file.begin(), file.end(), '\n') + std::count(file.begin(), file.end(), '\r'), 62)
-            << lang;
-    }
-}
-
 TEST(ShippedTexts, LanguageFileGivesThisPlatformsFontsAndTheDisplayNames)
 {
     EXPECT_EQ(parse(&language_txt_pointer, &language_txt_length, FLG_FONT_MAC, LangCount),

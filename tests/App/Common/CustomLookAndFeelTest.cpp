@@ -67,7 +67,7 @@ TEST_F(CustomLookAndFeelTest, ButtonFaceRunsWhiteGreyWhiteAtRestAndThroughBluesH
     }
 }
 
-TEST_F(CustomLookAndFeelTest, HighlightedMenuItemIsWhiteOnDarkBlueWhateverColourTheMenuPasses)
+TEST_F(CustomLookAndFeelTest, MenuItemIsWhiteOnDarkBlueWhenHighlightedItsTextAfterTheTickColumn)
 {
     LangLookAndFeel look;
     const juce::Colour red(220, 0, 0);
@@ -78,11 +78,7 @@ TEST_F(CustomLookAndFeelTest, HighlightedMenuItemIsWhiteOnDarkBlueWhateverColour
     EXPECT_FALSE(boundsOfPixels(image.getClippedImage({2, 2, 196, 16}), isWhitish).isEmpty());
     EXPECT_TRUE(boundsOfPixels(image, isReddish).isEmpty());
     EXPECT_FALSE(boundsOfPixels(drawMenuItem(look, "English", 20, false, false, &red), isReddish).isEmpty());
-}
 
-TEST_F(CustomLookAndFeelTest, MenuItemTextStartsAfterTheTickColumn)
-{
-    LangLookAndFeel look;
     const auto text = boundsOfPixels(drawMenuItem(look, "English", 20, false), isDark);
     EXPECT_GE(text.getX(), 25);
     EXPECT_LE(text.getX(), 27);

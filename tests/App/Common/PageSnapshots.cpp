@@ -1,7 +1,6 @@
-// Draws every page of every language, and the language menu, into PNG files for a person to look
-// at: page_snapshots <folder>.
+// Draws every page of every language into PNG files, for a person and the window tests to look at:
+// page_snapshots <folder>.
 #include "AlineButton.h"
-#include "CustomLookAndFeel.h"
 #include "FontLookAndFeel.h"
 #include "MainComponent.h"
 #include "TxtLoader.h"
@@ -39,22 +38,6 @@ void savePages(MainComponent& component, const juce::File& folder)
     }
 }
 
-void saveMenu(MainComponent& component, const juce::File& folder)
-{
-    const int itemWidth = 200;
-    const int itemHeight = 20;
-    juce::Image menu(juce::Image::ARGB, itemWidth, itemHeight * (int)LangCount, true);
-    juce::Graphics g(menu);
-    g.fillAll(juce::Colours::white);
-    auto* texts = TxtLoader::getInstance();
-    for (unsigned int i = 0; i < LangCount; ++i)
-    {
-        const juce::Rectangle<int> area(0, (int)i * itemHeight, itemWidth, itemHeight);
-        component.langLookAndFeel->drawPopupMenuItem(g, area, false, true, i == 3, i == texts->getLocale(),
-                                                     false, texts->getLang(i), {}, nullptr, nullptr);
-    }
-    save(menu, folder.getChildFile("menu.png"));
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,7 +59,6 @@ int main(int argc, char** argv)
         component.currentVersion = 105;
         component.setSize(426, 176);
         savePages(component, folder);
-        saveMenu(component, folder);
     }
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     return 0;

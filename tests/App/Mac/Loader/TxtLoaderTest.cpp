@@ -37,10 +37,11 @@ protected:
     TextList m_table[LangCount] = {};
 };
 
-TEST_F(TxtLoaderTest, FirstUseCreatesTheLoaderWithNamesFontsAndTheChosenLanguage)
+TEST_F(TxtLoaderTest, FirstUseTakesTheChosenLanguageAndSetLocaleOnlyALanguageOfTheList)
 {
     localeEnvironment().setLanguage("ru_RU.UTF-8");
     TxtLoader* loader = TxtLoader::getInstance();
+    EXPECT_EQ(TxtLoader::getInstance(), loader);
     EXPECT_EQ(loader->getLocale(), 6u);
     EXPECT_EQ(loader->getString(STR_CANCEL).toStdString(), "Отмена");
     EXPECT_EQ(loader->getFont(), "Helvetica Neue");
@@ -48,31 +49,15 @@ TEST_F(TxtLoaderTest, FirstUseCreatesTheLoaderWithNamesFontsAndTheChosenLanguage
     EXPECT_EQ(loader->getFont(11), "Hiragino Maru Gothic Pro W4");
     for (unsigned int i = 0; i < LangCount; ++i)
         EXPECT_TRUE(loader->isLocale(i)) << i;
-    EXPECT_EQ(TxtLoader::getInstance(), loader);
-    TxtLoader::releaseInstance();
-    TxtLoader::releaseInstance();
-}
 
-TEST_F(TxtLoaderTest, SetLocaleLoadsTheStringsAndFontOfTheNewLanguage)
-{
-    TxtLoader* loader = TxtLoader::getInstance();
-    loader->setLocale(2);
+    for (const unsigned int language : {2u, LangCount, 0xFFFFFFFFu})
+        loader->setLocale(language);
     EXPECT_EQ(loader->getLocale(), 2u);
     EXPECT_EQ(loader->getString(STR_CANCEL), "Abbrechen");
     EXPECT_EQ(loader->getFont(), "Arial");
-}
-
-TEST_F(TxtLoaderTest, IndicesOutOfRangeGiveTheEmptyStringAndChangeNothing)
-{
-    TxtLoader* loader = TxtLoader::getInstance();
-    EXPECT_EQ(loader->getString(StringCount), juce::String());
-    EXPECT_EQ(loader->getLang(LangCount), juce::String());
-    EXPECT_EQ(loader->getFont(LangCount), juce::String());
+    EXPECT_EQ(loader->getString(StringCount) + loader->getLang(LangCount) + loader->getFont(LangCount), "");
     EXPECT_FALSE(loader->isLocale(LangCount));
-    loader->setLocale(LangCount);
-    loader->setLocale(0xFFFFFFFF);
-    EXPECT_EQ(loader->getLocale(), 0u);
-    EXPECT_EQ(loader->getString(STR_OK), "OK");
+    TxtLoader::releaseInstance();
 }
 
 TEST_F(TxtLoaderTest, SetLocaleParsesOnlyForAnotherLanguageAndKeepsStringsTheFileLacks)

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <vector>
 
 namespace
 {
@@ -33,7 +33,7 @@ protected:
         CFPreferencesSetAppValue(CFSTR("AppleLanguages"), value, kCFPreferencesCurrentApplication);
     }
 
-    static void storeLanguages(std::initializer_list<const char*> identifiers)
+    static void storeLanguages(const std::vector<const char*>& identifiers)
     {
         CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
         for (const char* identifier : identifiers)
@@ -59,23 +59,22 @@ TEST_F(TxtLocaleTest, ChoosesTheFirstOfferedLanguageOfTheLocaleSettings)
     EXPECT_EQ(chosenFor("C", "sv_SE:fi_FI"), 0u);
 }
 
-TEST_F(TxtLocaleTest, AStoredListWinsAndMatchesCodesAsPrefixesIgnoringCase)
+TEST_F(TxtLocaleTest, AStoredListWinsMatchingCodesAsPrefixesIgnoringCaseAndSkippingWhatDoesNotFit)
 {
     localeEnvironment().setLanguage("ja_JP.UTF-8");
-    storeLanguages({"ko", "fr"});
-    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 10u);
-    storeLanguages({"zh", "zh_CN", "ja_JP"}); // Chinese only with its script
-    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 11u);
-    storeLanguages({"zh-Hant_TW"});
-    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 9u);
-    storeLanguages({"EN", "fr"});
-    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 0u);
-}
+    const std::pair<std::vector<const char*>, unsigned int> cases[] = {
+        {{"ko", "fr"}, 10u},
+        {{"zh", "zh_CN", "ja_JP"}, 11u}, // Chinese only with its script
+        {{"zh-Hant_TW"}, 9u},
+        {{"EN", "fr"}, 0u},
+        {{"fr-Latn-FR-x-private-use", "nl"}, 5u}, // longer than 15 characters
+    };
+    for (const auto& [languages, expected] : cases)
+    {
+        storeLanguages(languages);
+        EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), expected) << languages[0];
+    }
 
-TEST_F(TxtLocaleTest, SkipsIdentifiersLongerThan15CharactersAndWhatIsNoString)
-{
-    storeLanguages({"fr-Latn-FR-x-private-use", "nl"});
-    EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), 5u);
     CFMutableArrayRef mixed = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     const int number = 7;
     CFNumberRef notAString = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &number);
