@@ -126,13 +126,11 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     std::optional<uint8_t> answer = replyFor(command);
     if (faults.wrongReplyOn == code && faults.wrongReplyAt == occurrence)
         answer = faults.wrongReply;
-    const bool goes = faults.goneAfterAnswering == code && occurrence == 0;
-    if (goes)
-        nodeFaults->goneKeepingReports(bed.nodePath(currentDevice));
     if (answer)
         reply(*answer, code);
-    if (goes)
+    if (faults.goneAfterAnswering == code && occurrence == 0)
     {
+        nodeFaults->goneKeepingReports(bed.nodePath(currentDevice));
         bed.announceRemoval(currentDevice);
         isPlugged = false;
     }

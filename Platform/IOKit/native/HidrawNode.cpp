@@ -98,10 +98,11 @@ HidrawNode::ReadResult HidrawNode::waitAndRead(std::span<uint8_t> buffer)
 {
     for (;;)
     {
+        // Told from outside that the device has gone (udev first): what the node holds still counts.
+        if (state->gone.load())
+            return readNow(buffer, true);
         if (state->stopped.load())
             return {ReadStatus::stopped};
-        if (state->gone.load())
-            return {ReadStatus::gone};
         pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         if (pollRetrying(fds, 2, -1) < 0)
             return {ReadStatus::gone};

@@ -50,7 +50,7 @@ public:
 
     // Waits until a report arrives, the device goes or stop() is called; a report longer than
     // the buffer is cut to it, as the kernel does. Reports the node still holds when the device
-    // goes are read first.
+    // goes are read first, however the going is learnt.
     ReadResult waitAndRead(std::span<uint8_t> buffer);
 
     // Writes one report, waiting at most `timeoutMs` for the device to take it. Returns 0, or

@@ -2,6 +2,7 @@
 #include "native/Udev.h"
 
 #include "HidTestbed.h"
+#include "NodeFaults.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -128,6 +129,35 @@ TEST(Hidraw, UnpluggedNodeFailsReadsAndWritesAndWakesWaiters)
     EXPECT_EQ(seen, HidrawNode::ReadStatus::gone);
     EXPECT_TRUE(node->isGone());
     EXPECT_EQ(node->write(numberedReport(1, 65), 1000), ENODEV);
+}
+
+TEST(Hidraw, AGoneNodeHandsOverTheReportsItHoldsFirst)
+{
+    // udev tells first, or the node hangs up first.
+    for (const bool toldByUdev : {true, false})
+    {
+        SCOPED_TRACE(toldByUdev);
+        hidtest::HidTestbed bed;
+        hidtest::NodeFaults faults;
+        const int device = bed.addDevice({});
+        auto node = openNode(bed.nodePath(device));
+        ASSERT_NE(node, nullptr);
+        std::vector<uint8_t> twoReports = numberedReport(1), second = numberedReport(2);
+        twoReports.insert(twoReports.end(), second.begin(), second.end());
+        ASSERT_TRUE(bed.writeInputReport(device, twoReports));
+        if (toldByUdev)
+            node->markGone();
+        else
+            faults.goneKeepingReports(bed.nodePath(device));
+
+        std::vector<uint8_t> buffer(64);
+        for (uint8_t number : {1, 2})
+        {
+            ASSERT_EQ(node->waitAndRead(buffer).status, HidrawNode::ReadStatus::report);
+            EXPECT_EQ(buffer, numberedReport(number));
+        }
+        EXPECT_EQ(node->waitAndRead(buffer).status, HidrawNode::ReadStatus::gone);
+    }
 }
 
 TEST(Hidraw, StopEndsAWaitAndABlockedWrite)

@@ -286,13 +286,14 @@ TEST(IOHIDDevice, HandsOverTheReportsTheNodeHoldsBeforeTellingItHasGone)
     hidtest::HidTestbed bed;
     hidtest::NodeFaults faults;
     const int index = bed.addDevice({});
-    const auto manager = openManager();
+    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    IOHIDManagerSetDeviceMatching(manager.get(), nullptr);
     IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
     uint8_t buffer[64];
     Reports reports;
     reports.listen(device, buffer, sizeof buffer);
 
-    faults.goneKeepingReports(bed.nodePath(index));
+    // Three reports wait in the node when the device goes; only then is it opened.
     std::vector<uint8_t> threeReports;
     for (uint8_t first : {10, 20, 30})
     {
@@ -300,6 +301,8 @@ TEST(IOHIDDevice, HandsOverTheReportsTheNodeHoldsBeforeTellingItHasGone)
         threeReports.insert(threeReports.end(), report.begin(), report.end());
     }
     ASSERT_TRUE(bed.writeInputReport(index, threeReports));
+    faults.goneKeepingReports(bed.nodePath(index));
+    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
     ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
     EXPECT_EQ(reports.reportsBeforeRemoval, 3u);
     ASSERT_EQ(reports.seen.size(), 3u);
