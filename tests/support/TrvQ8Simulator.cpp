@@ -1,10 +1,10 @@
 #include "TrvQ8Simulator.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace hidtest
 {
-
 namespace
 {
 constexpr size_t kReportSize = 64;
@@ -17,26 +17,12 @@ uint32_t readLittleEndian24(const uint8_t* p)
 }
 } // namespace
 
-DeviceSpec TrvQ8Simulator::deviceSpec(const TrvQ8Spec& spec)
-{
-    DeviceSpec device;
-    device.vendorId = 0x5A1E;
-    device.productId = 0x001F;
-    device.releaseNumber = spec.releaseNumber;
-    device.busNumber = spec.busNumber;
-    device.ports = spec.ports;
-    device.manufacturer = "QLN";
-    device.product = "TRV-Q8";
-    device.reportDescriptor = kVendor64;
-    return device;
-}
-
 TrvQ8Simulator::TrvQ8Simulator(HidTestbed& testbed, TrvQ8Spec deviceSpecification)
     : bed(testbed), spec(std::move(deviceSpecification))
 {
     if (spec.faults.goneAfterAnswering)
         nodeFaults.emplace();
-    doPlugIn();
+    plugCable();
     server = std::thread([this] { serve(); });
 }
 
@@ -56,6 +42,7 @@ void TrvQ8Simulator::plugIn()
     request(Request::plugIn);
 }
 
+// Only the server touches the testbed's device: it takes the request between two reads.
 void TrvQ8Simulator::request(Request what)
 {
     pending = what;
@@ -63,41 +50,45 @@ void TrvQ8Simulator::request(Request what)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void TrvQ8Simulator::serveRequest()
+void TrvQ8Simulator::release()
 {
-    const Request what = pending.load();
-    if (what == Request::unplug && isPlugged)
-        doUnplug();
-    else if (what == Request::plugIn && !isPlugged)
-        doPlugIn();
-    pending = Request::none;
+    request(Request::release);
 }
 
-void TrvQ8Simulator::doUnplug()
+void TrvQ8Simulator::pullCable()
 {
     bed.unplug(currentDevice);
-    isPlugged = false;
+    plugged = false;
 }
 
-void TrvQ8Simulator::doPlugIn()
+void TrvQ8Simulator::plugCable()
 {
-    currentDevice = bed.addDevice(deviceSpec(spec));
-    isPlugged = true;
+    currentDevice = bed.addDevice({.releaseNumber = spec.releaseNumber,
+                                   .busNumber = spec.busNumber,
+                                   .ports = spec.ports,
+                                   .manufacturer = "QLN",
+                                   .product = "TRV-Q8"});
+    plugged = true;
 }
 
 void TrvQ8Simulator::serve()
 {
     while (!stopping)
     {
-        if (pending.load() != Request::none)
-            serveRequest();
-        if (!isPlugged)
+        if (const Request what = pending.load(); what != Request::none)
         {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            continue;
+            if (what == Request::unplug && plugged)
+                pullCable();
+            else if (what == Request::plugIn && !plugged)
+                plugCable();
+            else if (what == Request::release && !std::exchange(released, true) && held)
+                reply(held->first, held->second);
+            pending = Request::none;
         }
-        auto report = bed.readOutputReport(currentDevice, kReportSize + 1, std::chrono::milliseconds(10));
-        if (report)
+        if (!plugged)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        else if (auto report =
+                     bed.readOutputReport(currentDevice, kReportSize + 1, std::chrono::milliseconds(10)))
             handle(std::vector<uint8_t>(report->begin() + 1, report->end()));
     }
 }
@@ -115,9 +106,9 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
 
     if (faults.unplugOn == code && faults.unplugAt == occurrence)
     {
-        doUnplug();
+        pullCable();
         if (faults.replugAfterUnplug)
-            doPlugIn();
+            plugCable();
         return;
     }
     if (faults.silentOn == code && occurrence >= faults.silentAfter)
@@ -126,6 +117,11 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     std::optional<uint8_t> answer = replyFor(command);
     if (faults.wrongReplyOn == code && faults.wrongReplyAt == occurrence)
         answer = faults.wrongReply;
+    if (answer && faults.holdOn == code && occurrence == 0 && !released)
+    {
+        held = {*answer, code};
+        return;
+    }
     const bool goes = faults.goneAfterAnswering == code && occurrence == 0;
     if (goes)
         nodeFaults->goneKeepingReports(bed.nodePath(currentDevice));
@@ -134,7 +130,7 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     if (goes)
     {
         bed.announceRemoval(currentDevice);
-        isPlugged = false;
+        plugged = false;
     }
 }
 
@@ -194,13 +190,6 @@ uint8_t TrvQ8Simulator::recordData(const std::vector<uint8_t>& command)
     return data.size() >= expected ? spec.faults.blockDone : trvq8::kAck;
 }
 
-void TrvQ8Simulator::waitForNextFrame() const
-{
-    const auto frame = spec.faults.frame;
-    const auto sinceStart = std::chrono::steady_clock::now() - started;
-    std::this_thread::sleep_until(started + (sinceStart / frame + 1) * frame);
-}
-
 uint8_t TrvQ8Simulator::percentWritten() const
 {
     if (spec.faults.percentage)
@@ -214,8 +203,9 @@ void TrvQ8Simulator::reply(uint8_t code, uint8_t command)
 {
     if (spec.faults.delayOnlyOn.value_or(command) == command)
         std::this_thread::sleep_for(spec.faults.replyDelay);
-    if (spec.faults.frame.count() > 0)
-        waitForNextFrame();
+    if (const auto frame = spec.faults.frame; frame.count() > 0)
+        std::this_thread::sleep_until(started +
+                                      ((std::chrono::steady_clock::now() - started) / frame + 1) * frame);
     std::vector<uint8_t> report(spec.faults.replyLength.value_or(kReportSize), 0);
     if (!report.empty())
         report[0] = code;
