@@ -4,6 +4,21 @@
 # only their emulated devices.
 #   run_gui_tests.sh <program> <page_snapshots> <gui_test> [gtest arguments...]
 set -euo pipefail
+
+# The program's single-instance lock is a file in /var/tmp, shared by every copy on the machine:
+# with a /var/tmp of their own, other runs (another checkout's tests, a user's copy) cannot
+# stand in these tests' way.
+if [ -z "${GUI_OWN_VAR_TMP:-}" ]; then
+  for isolate in "unshare --mount" "unshare --user --map-root-user --mount"; do
+    if $isolate true 2>/dev/null; then
+      GUI_OWN_VAR_TMP=1 exec $isolate "$0" "$@"
+    fi
+  done
+  echo "no mount namespace: the tests share /var/tmp with the machine" >&2
+elif [ "$GUI_OWN_VAR_TMP" = 1 ]; then
+  mount -t tmpfs tmpfs /var/tmp
+fi
+
 program=$1 page_snapshots=$2 harness=$3
 shift 3
 
@@ -42,5 +57,9 @@ wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 "$page_snapshots" "$work/snapshots" >/dev/null
 
 export GUI_PROGRAM=$program GUI_SNAPSHOTS=$work/snapshots
-export GUI_SCREENSHOTS=${GUI_SCREENSHOTS:-$(dirname "$harness")/screenshots}
+if [ -z "${GUI_SCREENSHOTS:-}" ]; then # this run's alone, beside the tests
+  GUI_SCREENSHOTS=$(dirname "$harness")/screenshots
+  rm -rf "$GUI_SCREENSHOTS"
+fi
+export GUI_SCREENSHOTS
 umockdev-wrapper "$harness" "$@"
