@@ -171,7 +171,7 @@ std::optional<std::vector<uint8_t>> HidTestbed::readOutputReport(int device, siz
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd waiting{fd, POLLIN, 0};
-        if (fd < 0 || left.count() <= 0 || ::poll(&waiting, 1, int(left.count())) <= 0)
+        if (fd < 0 || ::poll(&waiting, 1, std::max(0, int(left.count()))) <= 0)
             return std::nullopt;
         const ssize_t count = ::read(fd, report.data() + received, length - received);
         if (count <= 0)
@@ -183,16 +183,9 @@ std::optional<std::vector<uint8_t>> HidTestbed::readOutputReport(int device, siz
 
 size_t HidTestbed::drainOutput(int device)
 {
-    const int fd = at(device).fd;
     size_t total = 0;
-    uint8_t buffer[4096];
-    for (pollfd waiting{fd, POLLIN, 0}; fd >= 0 && ::poll(&waiting, 1, 0) > 0;)
-    {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count <= 0)
-            break;
-        total += size_t(count);
-    }
+    while (readOutputReport(device, 1, std::chrono::milliseconds(0)))
+        ++total;
     return total;
 }
 

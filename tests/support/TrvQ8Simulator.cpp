@@ -32,27 +32,12 @@ TrvQ8Simulator::~TrvQ8Simulator()
     server.join();
 }
 
-void TrvQ8Simulator::unplug()
-{
-    request(Request::unplug);
-}
-
-void TrvQ8Simulator::plugIn()
-{
-    request(Request::plugIn);
-}
-
 // Only the server touches the testbed's device: it takes the request between two reads.
 void TrvQ8Simulator::request(Request what)
 {
     pending = what;
     while (pending.load() != Request::none)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
-void TrvQ8Simulator::release()
-{
-    request(Request::release);
 }
 
 void TrvQ8Simulator::pullCable()
@@ -95,17 +80,14 @@ void TrvQ8Simulator::serve()
 
 void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
 {
-    const uint8_t code = command[0];
-    int occurrence;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        log.commands.push_back(command);
-        occurrence = commandCounts[code]++;
-    }
     const TrvQ8Faults& faults = spec.faults;
-
+    const uint8_t code = command[0];
+    std::unique_lock<std::mutex> guard(lock);
+    log.commands.push_back(command);
+    const int occurrence = commandCounts[code]++;
     if (faults.unplugOn == code && faults.unplugAt == occurrence)
     {
+        guard.unlock();
         pullCable();
         if (faults.replugAfterUnplug)
             plugCable();
@@ -113,10 +95,11 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     }
     if (faults.silentOn == code && occurrence >= faults.silentAfter)
         return;
-
-    std::optional<uint8_t> answer = replyFor(command);
+    std::optional<uint8_t> answer = record(command);
     if (faults.wrongReplyOn == code && faults.wrongReplyAt == occurrence)
         answer = faults.wrongReply;
+    guard.unlock();
+
     if (answer && faults.holdOn == code && occurrence == 0 && !released)
     {
         held = {*answer, code};
@@ -134,69 +117,46 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     }
 }
 
-std::optional<uint8_t> TrvQ8Simulator::replyFor(const std::vector<uint8_t>& command)
+// Notes what the command carries; gives the answer the device would give.
+std::optional<uint8_t> TrvQ8Simulator::record(const std::vector<uint8_t>& command)
 {
-    std::lock_guard<std::mutex> guard(lock);
+    const int number = command[1];
     switch (command[0])
     {
     case trvq8::kStart:
-        recordStart(command);
+        log.startReport = command;
+        log.version = (command[2] << 4) | (command[3] >> 4);
+        log.totalSize = readLittleEndian24(&command[4]);
+        log.entries.clear();
+        log.blocks.clear();
+        for (size_t at = 7; at + 6 <= kReportSize && command[at] != 0; at += 6)
+            log.entries.push_back({command[at] & 0x7F, (command[at] & 0x80) != 0,
+                                   readLittleEndian24(&command[at + 1]),
+                                   static_cast<uint16_t>(command[at + 4] | (command[at + 5] << 8))});
         return trvq8::kStartAck;
     case trvq8::kSelect:
     {
-        const int number = command[1];
         log.selected.push_back(number);
         const auto& refused = spec.faults.refusedSelects;
         return std::find(refused.begin(), refused.end(), number) != refused.end() ? kSelectRefused
                                                                                   : trvq8::kAck;
     }
     case trvq8::kWrite:
-        return recordData(command);
+    {
+        const auto entry = std::find_if(log.entries.begin(), log.entries.end(),
+                                        [number](const auto& e) { return e.number == number; });
+        const size_t expected = entry != log.entries.end() ? entry->size : SIZE_MAX;
+        std::vector<uint8_t>& data = log.blocks[number];
+        const size_t take = std::min(kChunkSize, expected - std::min(expected, data.size()));
+        data.insert(data.end(), command.begin() + 2, command.begin() + 2 + take);
+        return data.size() >= expected ? spec.faults.blockDone : trvq8::kAck;
+    }
     case trvq8::kFinish:
-        ++log.finishes;
         log.finishTimes.push_back(std::chrono::steady_clock::now());
-        return log.finishes <= spec.faults.stillFinishing ? trvq8::kFinishing : trvq8::kDone;
+        return ++log.finishes <= spec.faults.stillFinishing ? trvq8::kFinishing : trvq8::kDone;
     default:
         return std::nullopt;
     }
-}
-
-void TrvQ8Simulator::recordStart(const std::vector<uint8_t>& command)
-{
-    log.startReport = command;
-    log.version = (command[2] << 4) | (command[3] >> 4);
-    log.totalSize = readLittleEndian24(&command[4]);
-    log.entries.clear();
-    for (size_t offset = 7; offset + 6 <= kReportSize && command[offset] != 0; offset += 6)
-    {
-        const uint8_t* entry = &command[offset];
-        log.entries.push_back({entry[0] & 0x7F, (entry[0] & 0x80) != 0, readLittleEndian24(entry + 1),
-                               static_cast<uint16_t>(entry[4] | (entry[5] << 8))});
-    }
-    log.blocks.clear();
-    written = 0;
-}
-
-uint8_t TrvQ8Simulator::recordData(const std::vector<uint8_t>& command)
-{
-    const int number = command[1];
-    auto entry = std::find_if(log.entries.begin(), log.entries.end(),
-                              [number](const auto& e) { return e.number == number; });
-    std::vector<uint8_t>& data = log.blocks[number];
-    const size_t expected = entry != log.entries.end() ? entry->size : SIZE_MAX;
-    const size_t take = std::min(kChunkSize, expected - std::min(expected, data.size()));
-    data.insert(data.end(), command.begin() + 2, command.begin() + 2 + take);
-    written += static_cast<uint32_t>(take);
-    return data.size() >= expected ? spec.faults.blockDone : trvq8::kAck;
-}
-
-uint8_t TrvQ8Simulator::percentWritten() const
-{
-    if (spec.faults.percentage)
-        return *spec.faults.percentage;
-    if (log.totalSize == 0)
-        return 0;
-    return static_cast<uint8_t>(std::min<uint64_t>(100, uint64_t{written} * 100 / log.totalSize));
 }
 
 void TrvQ8Simulator::reply(uint8_t code, uint8_t command)
@@ -210,11 +170,18 @@ void TrvQ8Simulator::reply(uint8_t code, uint8_t command)
     if (!report.empty())
         report[0] = code;
     if (report.size() > 1)
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        report[1] = percentWritten();
-    }
+        report[1] = spec.faults.percentage.value_or(percentWritten());
     bed.writeInputReport(currentDevice, report);
+}
+
+// The share of the start report's total size received since.
+uint8_t TrvQ8Simulator::percentWritten() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    uint64_t written = 0;
+    for (const auto& [number, data] : log.blocks)
+        written += data.size();
+    return log.totalSize == 0 ? 0 : uint8_t(std::min<uint64_t>(100, written * 100 / log.totalSize));
 }
 
 TrvQ8Received TrvQ8Simulator::received() const

@@ -107,10 +107,10 @@ public:
     int device() const { return currentDevice.load(); }
 
     // Pulls the cable, or plugs the device in again as a new arrival; both wait until done.
-    void unplug();
-    void plugIn();
+    void unplug() { request(Request::unplug); }
+    void plugIn() { request(Request::plugIn); }
     // Sends the held answer, or lets it go at once when it comes (TrvQ8Faults::holdOn).
-    void release();
+    void release() { request(Request::release); }
 
     TrvQ8Received received() const;
 
@@ -127,9 +127,7 @@ private:
     void pullCable();
     void plugCable();
     void handle(const std::vector<uint8_t>& command);
-    std::optional<uint8_t> replyFor(const std::vector<uint8_t>& command);
-    void recordStart(const std::vector<uint8_t>& command);
-    uint8_t recordData(const std::vector<uint8_t>& command);
+    std::optional<uint8_t> record(const std::vector<uint8_t>& command);
     void reply(uint8_t code, uint8_t command);
     uint8_t percentWritten() const;
 
@@ -143,7 +141,6 @@ private:
     bool released = false;
     mutable std::mutex lock; // what follows
     TrvQ8Received log;
-    uint32_t written = 0; // data bytes received since the start report
     std::array<int, 256> commandCounts{};
     const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::optional<NodeFaults> nodeFaults;
