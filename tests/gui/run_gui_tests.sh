@@ -61,5 +61,6 @@ if [ -z "${GUI_SCREENSHOTS:-}" ]; then # this run's alone, beside the tests
   GUI_SCREENSHOTS=$(dirname "$harness")/screenshots
   rm -rf "$GUI_SCREENSHOTS"
 fi
+mkdir -p "$GUI_SCREENSHOTS"
 export GUI_SCREENSHOTS
 umockdev-wrapper "$harness" "$@"
