@@ -57,10 +57,8 @@ wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 "$page_snapshots" "$work/snapshots" >/dev/null
 
 export GUI_PROGRAM=$program GUI_SNAPSHOTS=$work/snapshots
-if [ -z "${GUI_SCREENSHOTS:-}" ]; then # this run's alone, beside the tests
-  GUI_SCREENSHOTS=$(dirname "$harness")/screenshots
-  rm -rf "$GUI_SCREENSHOTS"
-fi
+# The window as the tests saw it, in a folder of this run's own.
+export GUI_SCREENSHOTS=${GUI_SCREENSHOTS:-$(dirname "$harness")/screenshots}
+rm -rf "$GUI_SCREENSHOTS"
 mkdir -p "$GUI_SCREENSHOTS"
-export GUI_SCREENSHOTS
 umockdev-wrapper "$harness" "$@"
