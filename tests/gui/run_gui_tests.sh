@@ -31,8 +31,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_for() { # <seconds> <command...>
-  local deadline=$((SECONDS + $1)); shift
+# Waits for a command to succeed; the limit only ends a wait for what never comes, however loaded
+# the machine.
+wait_for() { # <command...>
+  local deadline=$((SECONDS + 60))
   until "$@" >/dev/null 2>&1; do
     [ $SECONDS -lt $deadline ] || { echo "timed out waiting for: $*" >&2; return 1; }
     sleep 0.05
@@ -44,14 +46,14 @@ exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
-wait_for 10 test -s "$work/display"
+wait_for test -s "$work/display"
 export DISPLAY=":$(head -n 1 "$work/display")"
-wait_for 10 xdpyinfo
+wait_for xdpyinfo
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK
-wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+  { cat "$work/openbox.log" >&2; exit 1; }
 
 # The pages as the program draws them without a window, to compare the window with.
 "$page_snapshots" "$work/snapshots" >/dev/null
