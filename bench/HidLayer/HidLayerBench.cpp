@@ -17,12 +17,11 @@
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
-#include <mutex>
 #include <new>
 #include <poll.h>
+#include <semaphore>
 #include <thread>
 #include <unistd.h>
 
@@ -100,10 +99,8 @@ void BM_BareEcho(benchmark::State& state)
 // echo.
 struct LayerEcho
 {
-    std::mutex lock;
-    std::condition_variable_any wanted;
-    bool sendNow = false;
-    Clock::time_point sentAt;
+    std::binary_semaphore sendNow{0};
+    std::atomic<Clock::rep> sentAt{0};
     std::atomic<bool> received{false};
     uint8_t buffer[64];
 
@@ -134,16 +131,13 @@ void BM_LayerEcho(benchmark::State& state)
         {
             threadKind = kHarnessThread;
             uint8_t output[64] = {};
-            std::unique_lock<std::mutex> guard(layer.lock);
-            while (layer.wanted.wait(guard, stop, [&] { return layer.sendNow; }))
-            {
-                layer.sendNow = false;
-                layer.sentAt = Clock::now();
-                guard.unlock();
-                ++output[0];
-                IOHIDDeviceSetReport(hid, kIOHIDReportTypeOutput, 0, output, sizeof output);
-                guard.lock();
-            }
+            while (!stop.stop_requested())
+                if (layer.sendNow.try_acquire_for(std::chrono::milliseconds(50)))
+                {
+                    layer.sentAt = Clock::now().time_since_epoch().count();
+                    ++output[0];
+                    IOHIDDeviceSetReport(hid, kIOHIDReportTypeOutput, 0, output, sizeof output);
+                }
         });
 
     threadKind = kMainThread;
@@ -164,16 +158,10 @@ void BM_LayerEcho(benchmark::State& state)
             otherBefore = allocations[kOtherThread].load();
         }
         layer.received = false;
-        {
-            std::lock_guard<std::mutex> guard(layer.lock);
-            layer.sendNow = true;
-        }
-        layer.wanted.notify_one();
+        layer.sendNow.release();
         for (; !layer.received; ++runs)
             CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, true);
-        const auto arrived = Clock::now();
-        std::lock_guard<std::mutex> guard(layer.lock);
-        addRoundTrip(state, samples, arrived - layer.sentAt);
+        addRoundTrip(state, samples, Clock::now() - Clock::time_point(Clock::duration(layer.sentAt.load())));
     }
     const long mainAllocations = allocations[kMainThread].load() - mainBefore;
     const long otherAllocations = allocations[kOtherThread].load() - otherBefore;
