@@ -41,9 +41,10 @@ wait_for() { # <command...>
   done
 }
 
-# Xvfb picks a free display and writes its number to the descriptor.
+# Xvfb picks a free display and writes its number to the descriptor. It never resets: a reset
+# when the last client leaves (xdpyinfo) would turn the next one away (openbox) on a busy machine.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
 wait_for test -s "$work/display"
