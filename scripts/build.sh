@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one variant into build/<variant>:
+# Configures and builds one variant into build/<variant>, all of it or only the targets named:
+#   bash scripts/build.sh <variant> [target...]
 #   release  the program, tests and benchmarks
 #   asan     tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan     tests under ThreadSanitizer
@@ -7,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant=${1:-release}
+shift $(($# > 0 ? 1 : 0))
 jobs=${JOBS:-$(nproc)}
 
 args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -21,4 +23,4 @@ case "$variant" in
 esac
 
 cmake -S . -B "build/$variant" "${args[@]}" >/dev/null
-cmake --build "build/$variant" -j "$jobs"
+cmake --build "build/$variant" -j "$jobs" ${1:+--target "$@"}

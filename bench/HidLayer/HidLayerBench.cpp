@@ -17,12 +17,11 @@
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
-#include <mutex>
 #include <new>
 #include <poll.h>
+#include <semaphore>
 #include <thread>
 #include <unistd.h>
 
@@ -45,33 +44,24 @@ std::atomic<long> allocations[kThreadKinds];
 using Clock = std::chrono::steady_clock;
 
 // Answers each 65-byte output report with a 64-byte input report, as the device would.
-class Echo
+std::jthread echo(hidtest::HidTestbed& bed, int device)
 {
-public:
-    Echo(hidtest::HidTestbed& bed, int device) : bed(bed), device(device), thread([this] { run(); }) {}
-    ~Echo()
-    {
-        stopping = true;
-        thread.join();
-    }
-
-private:
-    void run()
-    {
-        threadKind = kHarnessThread;
-        while (!stopping)
+    return std::jthread(
+        [&bed, device](std::stop_token stop)
         {
-            auto report = bed.readOutputReport(device, 65, std::chrono::milliseconds(50));
-            if (report)
-                bed.writeInputReport(device, std::span<const uint8_t>(report->data() + 1, 64));
-        }
-    }
+            threadKind = kHarnessThread;
+            while (!stop.stop_requested())
+                if (auto report = bed.readOutputReport(device, 65, std::chrono::milliseconds(50)))
+                    bed.writeInputReport(device, std::span<const uint8_t>(report->data() + 1, 64));
+        });
+}
 
-    hidtest::HidTestbed& bed;
-    const int device;
-    std::atomic<bool> stopping{false};
-    std::thread thread;
-};
+void addRoundTrip(benchmark::State& state, std::vector<double>& microseconds,
+                  std::chrono::duration<double> trip)
+{
+    state.SetIterationTime(trip.count());
+    microseconds.push_back(trip.count() * 1e6);
+}
 
 void addPercentiles(benchmark::State& state, std::vector<double>& microseconds)
 {
@@ -87,35 +77,30 @@ void BM_BareEcho(benchmark::State& state)
     hidtest::HidTestbed bed;
     const int device = bed.addDevice({});
     const int fd = ::open(bed.nodePath(device).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    Echo echo(bed, device);
+    const auto echoing = echo(bed, device);
     uint8_t output[65] = {};
     uint8_t input[64];
     std::vector<double> samples;
     for (auto _ : state)
     {
         const auto start = Clock::now();
-        if (::write(fd, output, sizeof output) != ssize_t(sizeof output))
-            state.SkipWithError("write failed");
         pollfd readable{fd, POLLIN, 0};
-        ::poll(&readable, 1, 1000);
-        if (::read(fd, input, sizeof input) != ssize_t(sizeof input))
-            state.SkipWithError("read failed");
-        const std::chrono::duration<double> elapsed = Clock::now() - start;
-        state.SetIterationTime(elapsed.count());
-        samples.push_back(elapsed.count() * 1e6);
+        if (::write(fd, output, sizeof output) != ssize_t(sizeof output) || ::poll(&readable, 1, 1000) != 1 ||
+            ::read(fd, input, sizeof input) != ssize_t(sizeof input))
+            state.SkipWithError("no echo");
+        addRoundTrip(state, samples, Clock::now() - start);
         ++output[1];
     }
     ::close(fd);
     addPercentiles(state, samples);
 }
 
+// The worker sends one output report each time it is asked; the input-report callback notes the
+// echo.
 struct LayerEcho
 {
-    std::mutex lock;
-    std::condition_variable wanted;
-    bool sendNow = false;
-    bool stopping = false;
-    Clock::time_point sentAt;
+    std::binary_semaphore sendNow{0};
+    std::atomic<Clock::rep> sentAt{0};
     std::atomic<bool> received{false};
     uint8_t buffer[64];
 
@@ -137,27 +122,22 @@ void BM_LayerEcho(benchmark::State& state)
     CFSetGetValues(devices.get(), &found);
     auto hid = static_cast<IOHIDDeviceRef>(const_cast<void*>(found));
 
-    LayerEcho echoState;
-    IOHIDDeviceRegisterInputReportCallback(hid, echoState.buffer, 64, LayerEcho::onReport, &echoState);
+    LayerEcho layer;
+    IOHIDDeviceRegisterInputReportCallback(hid, layer.buffer, 64, LayerEcho::onReport, &layer);
     IOHIDDeviceScheduleWithRunLoop(hid, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    Echo echo(bed, device);
-    std::thread worker(
-        [&]
+    const auto echoing = echo(bed, device);
+    std::jthread worker(
+        [&](std::stop_token stop)
         {
             threadKind = kHarnessThread;
             uint8_t output[64] = {};
-            for (;;)
-            {
-                std::unique_lock<std::mutex> guard(echoState.lock);
-                echoState.wanted.wait(guard, [&] { return echoState.sendNow || echoState.stopping; });
-                if (echoState.stopping)
-                    return;
-                echoState.sendNow = false;
-                echoState.sentAt = Clock::now();
-                guard.unlock();
-                ++output[0];
-                IOHIDDeviceSetReport(hid, kIOHIDReportTypeOutput, 0, output, sizeof output);
-            }
+            while (!stop.stop_requested())
+                if (layer.sendNow.try_acquire_for(std::chrono::milliseconds(50)))
+                {
+                    layer.sentAt = Clock::now().time_since_epoch().count();
+                    ++output[0];
+                    IOHIDDeviceSetReport(hid, kIOHIDReportTypeOutput, 0, output, sizeof output);
+                }
         });
 
     threadKind = kMainThread;
@@ -166,49 +146,28 @@ void BM_LayerEcho(benchmark::State& state)
     for (int i = 0; i < 100; ++i)
         CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true);
     const double idleRunAllocations = double(allocations[kMainThread].load() - idleBefore) / 100;
-    long runs = 0, runsBefore = 0;
+    long runs = 0, runsBefore = 0, mainBefore = 0, otherBefore = 0, roundTrips = 0;
     std::vector<double> samples;
     samples.reserve(1 << 20);
-    long mainBefore = 0, otherBefore = 0;
-    long roundTrips = 0;
     for (auto _ : state)
     {
-        if (roundTrips == 100) // steady state from here
+        if (roundTrips++ == 100) // steady state from here
         {
             mainBefore = allocations[kMainThread].load();
             runsBefore = runs;
             otherBefore = allocations[kOtherThread].load();
         }
-        echoState.received = false;
-        {
-            std::lock_guard<std::mutex> guard(echoState.lock);
-            echoState.sendNow = true;
-        }
-        echoState.wanted.notify_one();
-        while (!echoState.received)
-        {
+        layer.received = false;
+        layer.sendNow.release();
+        for (; !layer.received; ++runs)
             CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, true);
-            ++runs;
-        }
-        const auto arrived = Clock::now();
-        std::chrono::duration<double> elapsed;
-        {
-            std::lock_guard<std::mutex> guard(echoState.lock);
-            elapsed = arrived - echoState.sentAt;
-        }
-        state.SetIterationTime(elapsed.count());
-        samples.push_back(elapsed.count() * 1e6);
-        ++roundTrips;
+        addRoundTrip(state, samples, Clock::now() - Clock::time_point(Clock::duration(layer.sentAt.load())));
     }
     const long mainAllocations = allocations[kMainThread].load() - mainBefore;
     const long otherAllocations = allocations[kOtherThread].load() - otherBefore;
-    {
-        std::lock_guard<std::mutex> guard(echoState.lock);
-        echoState.stopping = true;
-    }
-    echoState.wanted.notify_one();
+    worker.request_stop();
     worker.join();
-    IOHIDDeviceRegisterInputReportCallback(hid, echoState.buffer, 64, nullptr, nullptr);
+    IOHIDDeviceRegisterInputReportCallback(hid, layer.buffer, 64, nullptr, nullptr);
     IOHIDDeviceUnscheduleFromRunLoop(hid, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     addPercentiles(state, samples);
     if (roundTrips > 100)

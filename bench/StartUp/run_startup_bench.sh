@@ -15,7 +15,7 @@ cleanup() {
 trap cleanup EXIT
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 exec 3>&-
 until [ -s "$work/display" ]; do sleep 0.05; done

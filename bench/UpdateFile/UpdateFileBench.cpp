@@ -14,61 +14,32 @@ namespace
 {
 std::atomic<std::size_t> heapInUse{0};
 std::atomic<std::size_t> heapPeak{0};
+} // namespace
 
-void* counted(void* p)
+// Every allocation passes here: the library's other forms of new and delete call these.
+
+void* operator new(std::size_t size)
 {
-    if (p != nullptr)
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr)
+        throw std::bad_alloc();
+    const auto now = heapInUse += malloc_usable_size(p);
+    for (auto peak = heapPeak.load(); now > peak && !heapPeak.compare_exchange_weak(peak, now);)
     {
-        const auto now = heapInUse += malloc_usable_size(p);
-        auto peak = heapPeak.load();
-        while (now > peak && !heapPeak.compare_exchange_weak(peak, now))
-        {
-        }
     }
     return p;
 }
 
-void uncount(void* p)
+void operator delete(void* p) noexcept
 {
     if (p != nullptr)
         heapInUse -= malloc_usable_size(p);
     std::free(p);
 }
-} // namespace
 
-void* operator new(std::size_t size)
-{
-    if (void* p = counted(std::malloc(size == 0 ? 1 : size)))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    return counted(std::malloc(size == 0 ? 1 : size));
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept
-{
-    uncount(p);
-}
-void operator delete[](void* p) noexcept
-{
-    uncount(p);
-}
 void operator delete(void* p, std::size_t) noexcept
 {
-    uncount(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    uncount(p);
+    operator delete(p);
 }
 
 namespace

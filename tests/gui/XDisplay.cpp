@@ -5,32 +5,35 @@
 #include <X11/Xutil.h>
 
 #include <stdexcept>
-#include <thread>
 
 namespace guitest
 {
 namespace
 {
-// Reads a property of 32-bit items; Xlib hands them over as longs.
-std::vector<long> longProperty(Display* display, Window window, Atom property, Atom type)
+constexpr long titleDecoration = 8; // in the decorations of _MOTIF_WM_HINTS
+
+// A property as Xlib hands it over: 32-bit items as longs, 8-bit items as bytes.
+std::pair<std::vector<long>, std::string> property(Display* display, Window window, Atom name)
 {
-    Atom actualType = None;
+    Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    std::vector<long> values;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count,
+    std::pair<std::vector<long>, std::string> items;
+    if (XGetWindowProperty(display, window, name, 0, 1024, False, AnyPropertyType, &type, &format, &count,
                            &after, &data) == Success &&
-        data != nullptr && format == 32)
+        data != nullptr)
     {
-        const long* items = reinterpret_cast<const long*>(data);
-        values.assign(items, items + count);
+        if (format == 32)
+            items.first.assign(reinterpret_cast<const long*>(data),
+                               reinterpret_cast<const long*>(data) + count);
+        else if (format == 8)
+            items.second.assign(reinterpret_cast<const char*>(data), count);
     }
     if (data != nullptr)
         XFree(data);
-    return values;
+    return items;
 }
-constexpr long titleDecoration = 8; // in the decorations of _MOTIF_WM_HINTS
 
 // Windows come and go while the tests look at them: a request about a window that has just gone
 // fails, and the caller sees an empty answer instead of the process ending.
@@ -52,69 +55,33 @@ XDisplay::~XDisplay()
     XCloseDisplay(display);
 }
 
-unsigned long XDisplay::atom(const char* name)
+long XDisplay::atom(const char* name)
 {
     return XInternAtom(display, name, False);
 }
 
-std::vector<unsigned long> XDisplay::clientWindows()
+// Top-level windows are the window manager's clients; pop-ups bypass it and stay the root's.
+std::optional<unsigned long> XDisplay::shownWindow(long pid, bool popup)
 {
-    std::vector<unsigned long> windows;
-    for (long window : longProperty(display, DefaultRootWindow(display), atom("_NET_CLIENT_LIST"), XA_WINDOW))
-        windows.push_back((unsigned long)window);
-    return windows;
-}
-
-int XDisplay::countWindows(const std::string& windowClass)
-{
-    int count = 0;
-    for (unsigned long window : clientWindows())
+    const Window root = DefaultRootWindow(display);
+    std::vector<long> candidates = cardinals(root, "_NET_CLIENT_LIST");
+    Window rootAgain = None, parent = None, *children = nullptr;
+    unsigned int count = 0;
+    if (popup && XQueryTree(display, root, &rootAgain, &parent, &children, &count) != 0)
+        candidates.assign(children, children + count);
+    if (children != nullptr)
+        XFree(children);
+    for (long window : candidates)
     {
-        XClassHint hint{};
-        if (XGetClassHint(display, window, &hint) != 0)
-        {
-            count += hint.res_class != nullptr && windowClass == hint.res_class ? 1 : 0;
-            XFree(hint.res_name);
-            XFree(hint.res_class);
-        }
-    }
-    return count;
-}
-
-std::optional<unsigned long> XDisplay::waitForWindow(long pid, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-        for (unsigned long window : clientWindows())
-        {
-            const auto owner = cardinals(window, "_NET_WM_PID");
-            const auto motif = cardinals(window, "_MOTIF_WM_HINTS");
-            const bool titled = motif.size() >= 3 && (motif[2] & titleDecoration) != 0;
-            if (owner.size() == 1 && owner[0] == pid && titled && isViewable(window))
-                return window;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        XWindowAttributes attributes{};
+        const auto motif = cardinals(window, "_MOTIF_WM_HINTS");
+        const bool titled = motif.size() >= 3 && (motif[2] & titleDecoration) != 0;
+        if (cardinals(window, "_NET_WM_PID") == std::vector<long>{pid} && (popup || titled) &&
+            XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable &&
+            bool(attributes.override_redirect) == popup)
+            return window;
     }
     return std::nullopt;
-}
-
-bool XDisplay::waitUntilNoWindows(const std::string& windowClass, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (countWindows(windowClass) > 0)
-    {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-bool XDisplay::isViewable(unsigned long window)
-{
-    XWindowAttributes attributes{};
-    return XGetWindowAttributes(display, window, &attributes) != 0 && attributes.map_state == IsViewable;
 }
 
 juce::Rectangle<int> XDisplay::screenBounds()
@@ -133,54 +100,27 @@ juce::Rectangle<int> XDisplay::clientBounds(unsigned long window)
     return {x, y, attributes.width, attributes.height};
 }
 
-std::vector<long> XDisplay::frameExtents(unsigned long window)
+std::vector<long> XDisplay::cardinals(unsigned long window, const char* name)
 {
-    return cardinals(window, "_NET_FRAME_EXTENTS");
+    return property(display, window, atom(name)).first;
 }
 
-std::vector<long> XDisplay::cardinals(unsigned long window, const char* property)
+std::string XDisplay::text(unsigned long window, const char* name)
 {
-    return longProperty(display, window, atom(property), AnyPropertyType);
+    return property(display, window, atom(name)).second;
 }
 
-std::vector<std::string> XDisplay::atomList(unsigned long window, const char* property)
+void XDisplay::askToClose(unsigned long window)
 {
-    std::vector<std::string> names;
-    for (long value : longProperty(display, window, atom(property), XA_ATOM))
-    {
-        char* name = XGetAtomName(display, (Atom)value);
-        if (name != nullptr)
-            names.emplace_back(name);
-        XFree(name);
-    }
-    return names;
-}
-
-std::string XDisplay::title(unsigned long window)
-{
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string text;
-    if (XGetWindowProperty(display, window, XA_WM_NAME, 0, 1024, False, AnyPropertyType, &actualType, &format,
-                           &count, &after, &data) == Success &&
-        data != nullptr)
-        text.assign(reinterpret_cast<const char*>(data), count);
-    if (data != nullptr)
-        XFree(data);
-    return text;
-}
-
-XDisplay::SizeLimits XDisplay::sizeLimits(unsigned long window)
-{
-    XSizeHints hints{};
-    long supplied = 0;
-    SizeLimits limits;
-    if (XGetWMNormalHints(display, window, &hints, &supplied) != 0 && (hints.flags & PMinSize) != 0 &&
-        (hints.flags & PMaxSize) != 0)
-        limits = {hints.min_width, hints.min_height, hints.max_width, hints.max_height, true};
-    return limits;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom("WM_PROTOCOLS");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = atom("WM_DELETE_WINDOW");
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
 }
 
 juce::Image XDisplay::capture(unsigned long window)

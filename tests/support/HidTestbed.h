@@ -46,20 +46,20 @@ public:
     // Adds a device and announces its arrival to udev watchers; returns its number.
     int addDevice(const DeviceSpec& spec);
 
-    std::string nodePath(int device) const; // "/dev/hidrawN"
-    std::string syspath(int device) const;  // of the hidraw node
+    std::string nodePath(int device) const { return at(device).node; } // "/dev/hidrawN"
+    std::string syspath(int device) const { return at(device).nodeSyspath; }
 
     // Writes one input report into the device's node, as the device would send it. Reports
     // wait in the node, in order, until read. A reader takes as much as its largest input
     // report in one read: write reports shorter than that one at a time (waitUntilInputTaken).
     bool writeInputReport(int device, std::span<const uint8_t> report);
     // Waits until the program has read every input report written so far.
-    bool waitUntilInputTaken(int device, std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    bool waitUntilInputTaken(int device, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     // Reads what the program wrote to the device's node: exactly `length` bytes, or nothing
     // when they do not come in time.
     std::optional<std::vector<uint8_t>>
-    readOutputReport(int device, size_t length, std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    readOutputReport(int device, size_t length, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Reads whatever the program wrote and is waiting; returns the byte count.
     size_t drainOutput(int device);
 
@@ -83,9 +83,9 @@ private:
         bool present = true;
     };
 
-    void removeBusLinks(const Device& entry);
-    Device& at(int device);
-    const Device& at(int device) const;
+    Device& at(int device) { return devices.at(size_t(device)); }
+    const Device& at(int device) const { return devices.at(size_t(device)); }
+    std::string rootDir() const;
 
     UMockdevTestbed* testbed;
     std::vector<Device> devices;

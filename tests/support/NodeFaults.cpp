@@ -2,6 +2,7 @@
 
 #include "native/HidrawNode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -21,42 +22,39 @@ struct NodeState
     int opens = 0;
 };
 
-struct Faults
-{
-    std::mutex lock;
-    std::map<std::string, NodeState> nodes;
-    std::map<int, std::string> openFiles;
-    hidraw::NodeSystemCalls real{};
-    bool installed = false;
+// The faults of every node, behind the lock; the nodes' open descriptors; the real calls.
+std::mutex lock;
+std::map<std::string, NodeState> nodes;
+std::map<int, std::string> openFiles;
+hidraw::NodeSystemCalls real{}; // kept after use: a call may still be on its way through a fault
+bool installed = false;
 
-    // The state of the node behind a descriptor, or null for other files.
-    NodeState* nodeOf(int fd)
-    {
-        const auto file = openFiles.find(fd);
-        return file != openFiles.end() ? &nodes[file->second] : nullptr;
-    }
-};
-
-Faults& faults()
+// The state of the node behind a descriptor, or null for other files; under the lock.
+NodeState* nodeOf(int fd)
 {
-    static Faults instance;
-    return instance;
+    const auto file = openFiles.find(fd);
+    return file != openFiles.end() ? &nodes[file->second] : nullptr;
+}
+
+bool isGone(int fd)
+{
+    const NodeState* node = nodeOf(fd);
+    return node != nullptr && node->gone;
 }
 
 int openNode(const char* path, int flags)
 {
-    Faults& f = faults();
-    std::lock_guard<std::mutex> guard(f.lock);
-    NodeState& node = f.nodes[path];
+    std::lock_guard<std::mutex> guard(lock);
+    NodeState& node = nodes[path];
     if (node.refusal != 0)
     {
         errno = node.refusal;
         return -1;
     }
-    const int fd = f.real.open(path, flags);
+    const int fd = real.open(path, flags);
     if (fd >= 0)
     {
-        f.openFiles[fd] = path;
+        openFiles[fd] = path;
         ++node.opens;
     }
     return fd;
@@ -64,21 +62,18 @@ int openNode(const char* path, int flags)
 
 ssize_t readNode(int fd, void* buffer, size_t size)
 {
-    Faults& f = faults();
-    const ssize_t length = f.real.read(fd, buffer, size);
+    const ssize_t length = real.read(fd, buffer, size);
     const int error = errno;
-    std::lock_guard<std::mutex> guard(f.lock);
-    const NodeState* node = f.nodeOf(fd);
-    errno = node != nullptr && node->gone && length < 0 && error == EAGAIN ? EIO : error;
+    std::lock_guard<std::mutex> guard(lock);
+    errno = length < 0 && error == EAGAIN && isGone(fd) ? EIO : error;
     return length;
 }
 
 ssize_t writeNode(int fd, const void* buffer, size_t size)
 {
-    Faults& f = faults();
     {
-        std::lock_guard<std::mutex> guard(f.lock);
-        NodeState* node = f.nodeOf(fd);
+        std::lock_guard<std::mutex> guard(lock);
+        NodeState* node = nodeOf(fd);
         const int error = node == nullptr ? 0 : node->gone ? ENODEV : std::exchange(node->nextWriteError, 0);
         if (error != 0)
         {
@@ -86,27 +81,21 @@ ssize_t writeNode(int fd, const void* buffer, size_t size)
             return -1;
         }
     }
-    return f.real.write(fd, buffer, size);
+    return real.write(fd, buffer, size);
 }
 
 // A gone node never blocks: it polls hung up, and readable while it holds reports.
 int pollNodes(pollfd* fds, nfds_t count, int timeoutMs)
 {
-    Faults& f = faults();
     const auto anyGone = [&]
     {
-        std::lock_guard<std::mutex> guard(f.lock);
-        for (nfds_t i = 0; i < count; ++i)
-            if (const NodeState* node = f.nodeOf(fds[i].fd); node != nullptr && node->gone)
-                return true;
-        return false;
+        std::lock_guard<std::mutex> guard(lock);
+        return std::any_of(fds, fds + count, [](const pollfd& entry) { return isGone(entry.fd); });
     };
-    int ready = f.real.poll(fds, count, anyGone() ? 0 : timeoutMs);
-    if (ready < 0)
-        return ready;
-    std::lock_guard<std::mutex> guard(f.lock);
-    for (nfds_t i = 0; i < count; ++i)
-        if (const NodeState* node = f.nodeOf(fds[i].fd); node != nullptr && node->gone)
+    int ready = real.poll(fds, count, anyGone() ? 0 : timeoutMs);
+    std::lock_guard<std::mutex> guard(lock);
+    for (nfds_t i = 0; ready >= 0 && i < count; ++i)
+        if (isGone(fds[i].fd))
         {
             ready += fds[i].revents == 0 ? 1 : 0;
             fds[i].revents |= POLLHUP | POLLERR;
@@ -114,33 +103,35 @@ int pollNodes(pollfd* fds, nfds_t count, int timeoutMs)
     return ready;
 }
 
+template <typename Change> auto changeNode(const std::string& node, Change change)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return change(nodes[node]);
+}
+
 } // namespace
 
 NodeFaults::NodeFaults()
 {
-    Faults& f = faults();
-    std::lock_guard<std::mutex> guard(f.lock);
-    if (f.installed)
+    std::lock_guard<std::mutex> guard(lock);
+    if (std::exchange(installed, true))
         throw std::logic_error("one NodeFaults at a time");
-    f.installed = true;
-    f.real = hidraw::nodeSystemCalls();
+    real = hidraw::nodeSystemCalls();
     hidraw::nodeSystemCalls() = {openNode, readNode, writeNode, pollNodes};
 }
 
 NodeFaults::~NodeFaults()
 {
-    Faults& f = faults();
-    std::lock_guard<std::mutex> guard(f.lock);
-    hidraw::nodeSystemCalls() = f.real;
-    f.nodes.clear();
-    f.openFiles.clear();
-    f.installed = false;
+    std::lock_guard<std::mutex> guard(lock);
+    hidraw::nodeSystemCalls() = real;
+    nodes.clear();
+    openFiles.clear();
+    installed = false;
 }
 
 void NodeFaults::refuseOpen(const std::string& node, int error)
 {
-    std::lock_guard<std::mutex> guard(faults().lock);
-    faults().nodes[node].refusal = error;
+    changeNode(node, [error](NodeState& state) { state.refusal = error; });
 }
 
 void NodeFaults::allowOpen(const std::string& node)
@@ -150,20 +141,17 @@ void NodeFaults::allowOpen(const std::string& node)
 
 int NodeFaults::opens(const std::string& node) const
 {
-    std::lock_guard<std::mutex> guard(faults().lock);
-    return faults().nodes[node].opens;
+    return changeNode(node, [](NodeState& state) { return state.opens; });
 }
 
 void NodeFaults::failNextWrite(const std::string& node, int error)
 {
-    std::lock_guard<std::mutex> guard(faults().lock);
-    faults().nodes[node].nextWriteError = error;
+    changeNode(node, [error](NodeState& state) { state.nextWriteError = error; });
 }
 
 void NodeFaults::goneKeepingReports(const std::string& node)
 {
-    std::lock_guard<std::mutex> guard(faults().lock);
-    faults().nodes[node].gone = true;
+    changeNode(node, [](NodeState& state) { state.gone = true; });
 }
 
 } // namespace hidtest

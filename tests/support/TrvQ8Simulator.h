@@ -61,6 +61,9 @@ struct TrvQ8Faults
     std::optional<uint8_t> goneAfterAnswering;
     // Replies of this length instead of 64 bytes (0 sends an empty report).
     std::optional<size_t> replyLength;
+    // The answer to the first command of a code waits for release(), unless that came first; the
+    // device goes on answering other commands.
+    std::optional<uint8_t> holdOn;
 };
 
 struct TrvQ8Received
@@ -102,47 +105,44 @@ public:
     // The testbed's number of the device as it is plugged in now. Add any other devices to the
     // testbed before the simulator starts: it serves its node from a thread of its own.
     int device() const { return currentDevice.load(); }
-    bool plugged() const { return isPlugged.load(); }
 
     // Pulls the cable, or plugs the device in again as a new arrival; both wait until done.
-    void unplug();
-    void plugIn();
+    void unplug() { request(Request::unplug); }
+    void plugIn() { request(Request::plugIn); }
+    // Sends the held answer, or lets it go at once when it comes (TrvQ8Faults::holdOn).
+    void release() { request(Request::release); }
 
     TrvQ8Received received() const;
-
-    static DeviceSpec deviceSpec(const TrvQ8Spec& spec);
 
 private:
     enum class Request
     {
         none,
         unplug,
-        plugIn
+        plugIn,
+        release
     };
-    void serve();
-    void serveRequest();
     void request(Request what);
-    void doUnplug();
-    void doPlugIn();
+    void serve();
+    void pullCable();
+    void plugCable();
     void handle(const std::vector<uint8_t>& command);
-    std::optional<uint8_t> replyFor(const std::vector<uint8_t>& command);
-    void recordStart(const std::vector<uint8_t>& command);
-    uint8_t recordData(const std::vector<uint8_t>& command);
+    std::optional<uint8_t> record(const std::vector<uint8_t>& command);
     void reply(uint8_t code, uint8_t command);
     uint8_t percentWritten() const;
-    void waitForNextFrame() const;
 
     HidTestbed& bed;
-    TrvQ8Spec spec;
-    std::atomic<int> currentDevice{-1};
-    std::atomic<bool> isPlugged{false};
-    std::atomic<bool> stopping{false};
+    const TrvQ8Spec spec;
     std::atomic<Request> pending{Request::none};
-    mutable std::mutex lock;
+    std::atomic<int> currentDevice{-1};
+    bool plugged = false; // the server's alone, as the testbed's device is
+    std::atomic<bool> stopping{false};
+    std::optional<std::pair<uint8_t, uint8_t>> held; // the server's: an answer and its command
+    bool released = false;
+    mutable std::mutex lock; // what follows
     TrvQ8Received log;
-    uint32_t written = 0; // data bytes received since the start report
     std::array<int, 256> commandCounts{};
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::optional<NodeFaults> nodeFaults;
     std::thread server;
 };

@@ -14,29 +14,17 @@ std::uint32_t crc32Byte(std::uint32_t crc, std::uint8_t byte)
     return crc;
 }
 
+// Appends the text in a field of `size` bytes, padded with zeros.
 void putText(Bytes& out, const std::string& text, std::size_t size)
 {
     for (std::size_t i = 0; i < size; ++i)
         out.push_back(i < text.size() ? (std::uint8_t)text[i] : 0);
 }
 
-void putLittleEndian(Bytes& out, std::uint32_t value, int size)
+void putLittleEndian(Bytes& out, std::uint64_t value, int size)
 {
     for (int i = 0; i < size; ++i)
         out.push_back((std::uint8_t)(value >> (8 * i)));
-}
-
-void putZeros(Bytes& out, std::size_t count)
-{
-    out.insert(out.end(), count, 0);
-}
-
-std::uint32_t littleEndianWord(const Bytes& bytes, std::size_t offset)
-{
-    std::uint32_t word = 0;
-    for (int i = 3; i >= 0; --i)
-        word = word << 8 | bytes[offset + (std::size_t)i];
-    return word;
 }
 
 Bytes headerBytes(const UpdateFile& file)
@@ -44,32 +32,25 @@ Bytes headerBytes(const UpdateFile& file)
     Bytes out;
     putText(out, file.magic, 4);
     putText(out, file.formatVersion, 4);
-    putZeros(out, 4);
+    putLittleEndian(out, 0, 4);
     putText(out, file.model, 8);
     putText(out, file.versionDigits, 3);
     out.push_back(file.reservedAfterVersion);
-    out.push_back(file.blockCount.value_or((std::uint8_t)file.blocks.size()));
-    putZeros(out, 3);
+    putLittleEndian(out, file.blockCount.value_or((std::uint8_t)file.blocks.size()), 4);
     return out;
 }
 
 void putRecord(Bytes& out, const UpdateFile& file, const UpdateBlock& block)
 {
-    putLittleEndian(out, block.keySeed, 4);
-    putZeros(out, 4);
+    putLittleEndian(out, block.keySeed, 8);
     putText(out, block.versionDigits, 4);
-    out.push_back(block.updateFlag);
-    out.push_back(block.encryptedFlag);
-    out.push_back(block.keyIndex);
-    putZeros(out, 5);
+    out.insert(out.end(), {block.updateFlag, block.encryptedFlag, block.keyIndex, 0, 0, 0, 0, 0});
     putLittleEndian(out, block.dataSize.value_or((std::uint32_t)block.data.size()), 4);
-
     const std::uint32_t key = block.encryptedFlag != 0 ? file.keyFor(block) : 0;
     for (std::size_t k = 0; k < block.data.size(); ++k)
         out.push_back((std::uint8_t)(block.data[k] ^ (key >> (8 * (k % 4)))));
-
-    putZeros(out, 2);
-    putLittleEndian(out, block.crc16.value_or(crc16Xmodem(block.data.data(), block.data.size())), 2);
+    putLittleEndian(
+        out, (std::uint32_t)block.crc16.value_or(crc16Xmodem(block.data.data(), block.data.size())) << 16, 4);
 }
 } // namespace
 
@@ -82,8 +63,7 @@ UpdateBlock UpdateBlock::plain(Bytes data)
 
 UpdateBlock UpdateBlock::encrypted(Bytes data, std::uint32_t keySeed, std::uint8_t keyIndex)
 {
-    UpdateBlock block;
-    block.data = std::move(data);
+    UpdateBlock block = plain(std::move(data));
     block.encryptedFlag = 1;
     block.keySeed = keySeed;
     block.keyIndex = keyIndex;
@@ -92,10 +72,12 @@ UpdateBlock UpdateBlock::encrypted(Bytes data, std::uint32_t keySeed, std::uint8
 
 std::uint32_t UpdateFile::keyFor(const UpdateBlock& block) const
 {
+    // The header's words at 20 (version digits and the byte after them) and at 12 (the model's
+    // first four bytes), little-endian.
     const Bytes header = headerBytes(*this);
-    const std::uint32_t versionWord = littleEndianWord(header, 20);
-    const std::uint32_t modelWord = littleEndianWord(header, 12);
-    return keyTableEntry(block.keyIndex) ^ (versionWord + (modelWord ^ block.keySeed));
+    const auto word = [&header](std::size_t at)
+    { return header[at] | header[at + 1] << 8 | header[at + 2] << 16 | (std::uint32_t)header[at + 3] << 24; };
+    return keyTableEntry(block.keyIndex) ^ (word(20) + (word(12) ^ block.keySeed));
 }
 
 std::uint32_t UpdateFile::totalSize() const
@@ -128,10 +110,7 @@ Bytes sealed(Bytes body, CrcOrder order)
 {
     const std::uint32_t crc = crc32Mpeg2(body.data(), body.size());
     for (int i = 0; i < 4; ++i)
-    {
-        const int shift = order == CrcOrder::mostSignificantFirst ? 24 - 8 * i : 8 * i;
-        body.push_back((std::uint8_t)(crc >> shift));
-    }
+        body.push_back((std::uint8_t)(crc >> (order == CrcOrder::mostSignificantFirst ? 24 - 8 * i : 8 * i)));
     return body;
 }
 
