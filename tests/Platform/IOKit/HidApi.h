@@ -1,4 +1,4 @@
-// What the IOKit HID tests share: a manager over the testbed's devices and a run-loop pump.
+// What the IOKit HID tests share: a manager over the testbed's devices, look-ups and waits.
 #pragma once
 
 #include <CoreFoundation/CFObject.h>
@@ -7,21 +7,26 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace hidapi
 {
 
-// Runs the current thread's run loop in its default mode until `done` or the timeout.
-inline bool runUntil(const std::function<bool()>& done,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(2))
+// Waits until `done`, for two seconds at most; with `runLoop`, runs the current thread's run loop
+// in its default mode meanwhile, else only polls, as a caller's loop without a run loop would.
+inline bool runUntil(const std::function<bool()>& done, bool runLoop = true)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (!done())
     {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+        if (runLoop)
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     return true;
 }
@@ -29,27 +34,46 @@ inline bool runUntil(const std::function<bool()>& done,
 // Runs the run loop for a while, for tests that expect nothing to happen.
 inline void runFor(std::chrono::milliseconds duration)
 {
-    runUntil([] { return false; }, duration);
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end)
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+}
+
+inline std::vector<uint8_t> pattern(size_t size, uint8_t first)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(first + i);
+    return bytes;
 }
 
 inline std::optional<int64_t> numberProperty(IOHIDDeviceRef device, CFStringRef key)
 {
     const CFTypeRef value = IOHIDDeviceGetProperty(device, key);
+    int32_t number = 0;
     if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID())
         return std::nullopt;
-    int32_t number = 0;
     CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number);
     return uint32_t(number);
 }
 
+inline std::string stringProperty(IOHIDDeviceRef device, CFStringRef key)
+{
+    const CFTypeRef value = IOHIDDeviceGetProperty(device, key);
+    char text[256] = {};
+    if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID() ||
+        !CFStringGetCString(static_cast<CFStringRef>(value), text, sizeof text, kCFStringEncodingUTF8))
+        return "<none>";
+    return text;
+}
+
 inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)
 {
-    std::vector<IOHIDDeviceRef> devices;
     const cf::Owned<CFSetRef> set(IOHIDManagerCopyDevices(manager));
-    if (!set)
-        return devices;
-    std::vector<const void*> values(size_t(CFSetGetCount(set.get())));
-    CFSetGetValues(set.get(), values.data());
+    std::vector<const void*> values(set ? size_t(CFSetGetCount(set.get())) : 0);
+    if (set)
+        CFSetGetValues(set.get(), values.data());
+    std::vector<IOHIDDeviceRef> devices;
     for (const void* value : values)
         devices.push_back(static_cast<IOHIDDeviceRef>(const_cast<void*>(value)));
     return devices;
@@ -84,6 +108,37 @@ inline cf::Owned<CFDictionaryRef> matching(std::initializer_list<std::pair<const
         CFDictionarySetValue(dictionary, name.get(), number.get());
     }
     return cf::Owned<CFDictionaryRef>(dictionary);
+}
+
+// The device's elements in its order; they live as long as the device.
+inline std::vector<IOHIDElementRef> elementsOf(IOHIDDeviceRef device, CFDictionaryRef matching = nullptr)
+{
+    const cf::Owned<CFArrayRef> array(
+        IOHIDDeviceCopyMatchingElements(device, matching, kIOHIDOptionsTypeNone));
+    std::vector<IOHIDElementRef> elements;
+    for (CFIndex i = 0; array && i < CFArrayGetCount(array.get()); ++i)
+        elements.push_back(
+            static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(array.get(), i))));
+    return elements;
+}
+
+// The device's first element of the usage that is no collection, or null.
+inline IOHIDElementRef elementWithUsage(IOHIDDeviceRef device, uint32_t page, uint32_t usage)
+{
+    for (IOHIDElementRef element : elementsOf(device))
+        if (IOHIDElementGetUsagePage(element) == page && IOHIDElementGetUsage(element) == usage &&
+            IOHIDElementGetType(element) != kIOHIDElementTypeCollection)
+            return element;
+    return nullptr;
+}
+
+// The element's current integer value, or nothing while the device has none.
+inline std::optional<CFIndex> valueOf(IOHIDDeviceRef device, IOHIDElementRef element)
+{
+    IOHIDValueRef value = nullptr;
+    if (IOHIDDeviceGetValue(device, element, &value) != kIOReturnSuccess)
+        return std::nullopt;
+    return IOHIDValueGetIntegerValue(value);
 }
 
 } // namespace hidapi
