@@ -9,15 +9,6 @@ using namespace hidraw;
 namespace
 {
 
-std::vector<const ParsedElement*> elementsOfType(const ParsedDescriptor& parsed, uint32_t type)
-{
-    std::vector<const ParsedElement*> found;
-    for (const auto& element : parsed.elements)
-        if (element.type == type)
-            found.push_back(&element);
-    return found;
-}
-
 const ParsedElement* elementWithUsage(const ParsedDescriptor& parsed, uint32_t page, uint32_t usage)
 {
     for (const auto& element : parsed.elements)
@@ -33,8 +24,6 @@ TEST(ReportDescriptor, BootKeyboardGivesModifiersLedsAndKeySelectors)
     const ParsedDescriptor parsed = parseReportDescriptor(hidtest::kBootKeyboard);
 
     ASSERT_EQ(parsed.elements.size(), 1u + 8 + 5 + 102);
-    for (size_t i = 0; i < parsed.elements.size(); ++i)
-        EXPECT_EQ(parsed.elements[i].cookie, i + 1);
     EXPECT_EQ(parsed.elements[0].type, kElementCollection);
     EXPECT_EQ(parsed.elements[0].collectionType, 1u);
 
@@ -46,10 +35,9 @@ TEST(ReportDescriptor, BootKeyboardGivesModifiersLedsAndKeySelectors)
     EXPECT_EQ(parsed.elements[8].usage, 0xE7u);
     EXPECT_EQ(parsed.elements[8].bitOffset, 7u);
 
-    const auto leds = elementsOfType(parsed, kElementOutput);
-    ASSERT_EQ(leds.size(), 5u);
-    EXPECT_EQ(leds[0]->usagePage, 0x08u);
-    EXPECT_EQ(leds[4]->usage, 5u);
+    EXPECT_EQ(parsed.elements[9].type, kElementOutput);
+    EXPECT_EQ(parsed.elements[9].usagePage, 0x08u);
+    EXPECT_EQ(parsed.elements[13].usage, 5u);
 
     const ParsedElement* keyA = elementWithUsage(parsed, 0x07, 0x04);
     ASSERT_NE(keyA, nullptr);
