@@ -102,31 +102,26 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
     util.finalize();
 }
 
-TEST_F(DeviceConnectionTest, DeviceTypeZeroTakesOnlyAProductIdThatReadsZero)
+TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
 {
-    bed.addDevice(trvQ8(0x0100));
-    HidUtil util;
-    ASSERT_TRUE(util.initialize(&handler, 0));
-    EXPECT_FALSE(util.deviceMatching());
-    bed.addDevice(trvQ8(0x0100, {2}));
-    runMainRunLoop(0.2);
-    EXPECT_TRUE(handler.events.empty());
-    util.finalize();
-
-    HidUtil another;
-    ASSERT_TRUE(another.initialize(&handler, 0));
-    IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
-    EXPECT_TRUE(another.deviceMatching());
-    another.finalize();
-}
-
-TEST_F(DeviceConnectionTest, IgnoresOtherProductsOfTheVendor)
-{
-    bed.addDevice({.productId = 0x0020});
+    bed.addDevice({.productId = 0x0020}); // another product of the vendor
     HidUtil util;
     ASSERT_TRUE(util.initialize(&handler, 1));
     EXPECT_FALSE(util.deviceMatching());
     EXPECT_EQ(util.deviceVersion(), 0);
+    util.finalize();
+
+    // Type 0 takes only a product ID that reads 0: no TRV-Q8, present or arriving.
+    bed.addDevice(trvQ8(0x0100, {2}));
+    HidUtil typeZero;
+    ASSERT_TRUE(typeZero.initialize(&handler, 0));
+    EXPECT_FALSE(typeZero.deviceMatching());
+    bed.addDevice(trvQ8(0x0100, {3}));
+    runMainRunLoop(0.2);
+    EXPECT_TRUE(handler.events.empty());
+    IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
+    EXPECT_TRUE(typeZero.deviceMatching());
+    typeZero.finalize();
 }
 
 TEST_F(DeviceConnectionTest, ReadsTheReleaseNumberDigitByDigit)
@@ -216,19 +211,6 @@ TEST_F(DeviceConnectionTest, OnlyOneConnectionIsLiveAndARefusedOneLeavesItAlone)
     EXPECT_TRUE(next.deviceMatching());
 }
 
-TEST_F(DeviceConnectionTest, FinalizeForgetsTheDeviceWithoutTellingTheHandler)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    HidUtil util;
-    ASSERT_TRUE(util.initialize(&handler, 1));
-    ASSERT_TRUE(util.deviceMatching());
-    util.finalize();
-    bed.writeInputReport(device, report(8, 1));
-    bed.unplug(device);
-    runMainRunLoop(0.2);
-    EXPECT_TRUE(handler.events.empty());
-}
-
 TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
 {
     const int device = bed.addDevice(trvQ8(0x0100));
@@ -286,15 +268,33 @@ TEST_F(DeviceControlTest, WithoutADeviceWaitsForItsArrival)
     EXPECT_EQ(handler.events[0].length, 0u);
 }
 
-TEST_F(DeviceControlTest, TakesAPresentDeviceSilently)
+TEST_F(DeviceControlTest, TakesAPresentDeviceSilentlyAndKeepsItsOneConnection)
 {
-    bed.addDevice(trvQ8(0x0200));
+    const int device = bed.addDevice(trvQ8(0x0200));
     ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    runMainRunLoop();
+    HidUtil* live = HidUtil::m_pinstance;
     EXPECT_EQ(ctrl.getState(), 1);
     EXPECT_EQ(ctrl.getVersion(), 200);
     EXPECT_EQ(ctrl.getLength(), 0u);
-    EXPECT_TRUE(handler.events.empty());
+    unsigned char buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+    EXPECT_EQ(ctrl.deviceInput(buffer, 0), 0u);
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(ctrl.deviceInput(buffer, sizeof(buffer)), 0u);
+    EXPECT_EQ(buffer[0], 0);
+
+    RecordingHandler other;
+    EXPECT_FALSE(ctrl.initialize(&other, 1));
+    EXPECT_EQ(HidUtil::m_pinstance, live);
+    EXPECT_EQ(ctrl.getState(), 1);
+    bed.writeInputReport(device, report(8, 1));
+    ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
+    EXPECT_EQ(handler.events[0].name, "input") << "the device taken at start is not announced";
+    EXPECT_TRUE(other.events.empty());
+
+    ctrl.finalize();
+    ctrl.finalize();
+    EXPECT_EQ(ctrl.getState(), 1) << "the cache keeps its last values";
+    EXPECT_EQ(HidUtil::m_pinstance, nullptr) << "the live connection is not left behind";
 }
 
 TEST_F(DeviceControlTest, KeepsTheBytesOfALongerEarlierReportPastAShortOne)
@@ -332,38 +332,4 @@ TEST_F(DeviceControlTest, ASendSetsStateTwoEvenWhenItFailsAndARemovalClearsEvery
     EXPECT_EQ(ctrl.getVersion(), 0);
     EXPECT_EQ(ctrl.getLength(), 0u);
     EXPECT_EQ(ctrl.getData()[0], 0);
-}
-
-TEST_F(DeviceControlTest, FinalizeTwiceAndAReadIntoNothing)
-{
-    bed.addDevice(trvQ8(0x0100));
-    ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    unsigned char buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
-    EXPECT_EQ(ctrl.deviceInput(buffer, 0), 0u);
-    EXPECT_EQ(buffer[0], 7);
-    EXPECT_EQ(ctrl.deviceInput(buffer, sizeof(buffer)), 0u);
-    EXPECT_EQ(buffer[0], 0);
-
-    ctrl.finalize();
-    ctrl.finalize();
-    EXPECT_EQ(ctrl.getState(), 1) << "the cache keeps its last values";
-    EXPECT_EQ(HidUtil::m_pinstance, nullptr);
-}
-
-TEST_F(DeviceControlTest, ASecondInitializeIsRefusedAndKeepsTheLiveConnection)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    HidUtil* live = HidUtil::m_pinstance;
-
-    RecordingHandler other;
-    EXPECT_FALSE(ctrl.initialize(&other, 1));
-    EXPECT_EQ(HidUtil::m_pinstance, live);
-    EXPECT_EQ(ctrl.getState(), 1);
-    bed.writeInputReport(device, report(8, 1));
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
-    EXPECT_TRUE(other.events.empty());
-
-    ctrl.finalize();
-    EXPECT_EQ(HidUtil::m_pinstance, nullptr) << "the live connection is not left behind";
 }
