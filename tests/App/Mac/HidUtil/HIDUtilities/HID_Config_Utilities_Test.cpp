@@ -25,16 +25,15 @@ const bool kPrivatePreferences = []
 
 const CFStringRef kApp = CFSTR("org.trv-q8.tests.hidconfig");
 
-class HIDConfigTest : public HidLibTest
+// The stick and two identical TRV-Q8s on buses whose locations have the top bit set.
+class HIDConfigTest : public StickTest
 {
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickDescription());
-        add(trvDescription(0x81, 1));
-        add(trvDescription(0x82, 3));
-        buildList();
-        stick = device(1, 2);
+        add(trvAt(0x81, 1));
+        add(trvAt(0x82, 3));
+        StickTest::SetUp();
         trvHigh = device(0x81, 1);
         trvHigher = device(0x82, 3);
         ASSERT_NE(trvHigher, nullptr);
@@ -59,8 +58,6 @@ protected:
         return result;
     }
 
-    int stickNumber = 0;
-    IOHIDDeviceRef stick = nullptr;
     IOHIDDeviceRef trvHigh = nullptr;
     IOHIDDeviceRef trvHigher = nullptr;
 };
@@ -88,16 +85,12 @@ TEST_F(HIDConfigTest, SavesAPreferenceWithTheUnsignedLocationAndFindsTheSameCont
 
 TEST_F(HIDConfigTest, RefusesToSaveADeviceWithoutLocationOrUsage)
 {
-    IOHIDElementRef y = element(stick, 1, 0x31);
     IOHIDDevice_SetLongProperty(stick, CFSTR("LocationID"), 0);
     EXPECT_FALSE(HIDSaveElementPref(CFSTR("noLocation"), kApp, stick, y));
     IOHIDDevice_SetLongProperty(stick, CFSTR("LocationID"), 5);
-    for (const char* key : {"DeviceUsagePage", "DeviceUsage", "PrimaryUsagePage", "PrimaryUsage"})
-    {
-        CFStringRef name = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-        IOHIDDevice_SetLongProperty(stick, name, 0);
-        CFRelease(name);
-    }
+    for (CFStringRef key :
+         {CFSTR("DeviceUsagePage"), CFSTR("DeviceUsage"), CFSTR("PrimaryUsagePage"), CFSTR("PrimaryUsage")})
+        IOHIDDevice_SetLongProperty(stick, key, 0);
     EXPECT_FALSE(HIDSaveElementPref(CFSTR("noUsage"), kApp, stick, y));
     EXPECT_FALSE(HIDSaveElementPref(nullptr, kApp, stick, y));
     EXPECT_FALSE(HIDSaveElementPref(CFSTR("noElement"), kApp, stick, nullptr));
@@ -150,7 +143,6 @@ TEST_F(HIDConfigTest, ReadsThePreferenceFormLeniently)
 
 TEST_F(HIDConfigTest, ScoresTheBestMatch)
 {
-    IOHIDElementRef y = element(stick, 1, 0x31);
     IOHIDDeviceRef foundDevice = nullptr;
     IOHIDElementRef foundElement = nullptr;
 
@@ -181,23 +173,17 @@ TEST_F(HIDConfigTest, ScoresTheBestMatch)
     ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
     EXPECT_EQ(foundDevice, trvHigh);
     EXPECT_EQ(gElementCFArrayRef, nullptr);
-}
 
-TEST_F(HIDConfigTest, FindsNothingWithoutTheDeviceList)
-{
-    HIDElementConfigRecord config = record(stick, element(stick, 1, 0x30));
+    // Nothing without the device list.
     HIDReleaseDeviceList();
-    IOHIDDeviceRef foundDevice = stick;
-    IOHIDElementRef foundElement = nullptr;
     EXPECT_FALSE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
-    EXPECT_EQ(foundDevice, stick);
+    EXPECT_EQ(foundDevice, trvHigh);
     EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 0);
     EXPECT_EQ(foundDevice, nullptr);
 }
 
 TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElementAndLeavesItsReadingsMoving)
 {
-    IOHIDElementRef x = element(stick, 1, 0x30);
     HIDElementConfigRecord config = record(stick, x, 9);
     EXPECT_EQ(config.actionID, 9);
     EXPECT_EQ(config.vendorID, 0x1234);
@@ -221,11 +207,10 @@ TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElementAndLeavesItsReadin
     EXPECT_EQ(config.elementCookie, 0);
 }
 
-TEST_F(HIDConfigTest, RestoresFileRecordsInOrderWithTheirSaturation)
+TEST_F(HIDConfigTest, RestoresWholeFileRecordsInOrderWithTheirSaturation)
 {
     FILE* file = tmpfile();
     ASSERT_NE(file, nullptr);
-    IOHIDElementRef x = element(stick, 1, 0x30);
     IOHIDElementRef command = element(trvHigher, 0xFF00, 3);
     IOHIDElement_SetCalibrationSaturationMin(x, -20);
     IOHIDElement_SetCalibrationSaturationMax(x, 900);
@@ -233,6 +218,9 @@ TEST_F(HIDConfigTest, RestoresFileRecordsInOrderWithTheirSaturation)
     HIDSaveElementConfig(file, trvHigher, command, 12);
     HIDSaveElementConfig(nullptr, trvHigher, command, 13);
     EXPECT_EQ(ftell(file), 88);
+    HIDSaveElementConfig(file, stick, x, 14);
+    ASSERT_EQ(fflush(file), 0);
+    ASSERT_EQ(ftruncate(fileno(file), 131), 0); // the last record is one byte short
 
     IOHIDElement_SetCalibrationSaturationMin(x, 0);
     rewind(file);
@@ -244,28 +232,9 @@ TEST_F(HIDConfigTest, RestoresFileRecordsInOrderWithTheirSaturation)
     EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMin(x), -20);
     EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMax(x), 900);
     EXPECT_EQ(IOHIDElement_GetCalibrationMax(x), 1023);
-
     EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 12);
     EXPECT_EQ(foundDevice, trvHigher);
     EXPECT_EQ(foundElement, command);
-
-    // Nothing left to read: no record, nothing found.
-    EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 0);
-    EXPECT_EQ(foundDevice, nullptr);
-    EXPECT_EQ(foundElement, nullptr);
-    fclose(file);
-}
-
-TEST_F(HIDConfigTest, AShortFileRecordFindsNothing)
-{
-    FILE* file = tmpfile();
-    ASSERT_NE(file, nullptr);
-    HIDSaveElementConfig(file, stick, element(stick, 1, 0x30), 11);
-    ASSERT_EQ(fflush(file), 0);
-    ASSERT_EQ(ftruncate(fileno(file), 43), 0);
-    rewind(file);
-    IOHIDDeviceRef foundDevice = stick;
-    IOHIDElementRef foundElement = nullptr;
     EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 0);
     EXPECT_EQ(foundDevice, nullptr);
     EXPECT_EQ(foundElement, nullptr);

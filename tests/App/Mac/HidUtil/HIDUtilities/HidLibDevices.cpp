@@ -14,17 +14,12 @@ void HidLibTest::TearDown()
     gIOHIDManagerRef = nullptr;
 }
 
-void HidLibTest::buildList()
+IOHIDDeviceRef HidLibTest::device(uint32_t busNumber, uint32_t port)
 {
-    ASSERT_TRUE(HIDBuildDeviceList(0, 0));
-    ASSERT_TRUE(HIDHaveDeviceList());
-}
-
-IOHIDDeviceRef HidLibTest::device(uint32_t busNumber, uint32_t port) const
-{
+    const long location = long(busNumber) << 24 | long(port) << 20;
     for (IOHIDDeviceRef candidate = HIDGetFirstDevice(); candidate != nullptr;
          candidate = HIDGetNextDevice(candidate))
-        if (IOHIDDevice_GetLocationID(candidate) == locationOf(busNumber, port))
+        if (IOHIDDevice_GetLocationID(candidate) == location)
             return candidate;
     return nullptr;
 }
@@ -45,21 +40,6 @@ IOHIDElementRef HidLibTest::element(IOHIDDeviceRef device, UInt32 usagePage, UIn
     return found;
 }
 
-std::vector<IOHIDElementRef> HidLibTest::elementsOfType(IOHIDDeviceRef device, UInt32 type)
-{
-    std::vector<IOHIDElementRef> found;
-    CFArrayRef elements = IOHIDDeviceCopyMatchingElements(device, nullptr, kIOHIDOptionsTypeNone);
-    for (CFIndex i = 0; elements != nullptr && i < CFArrayGetCount(elements); ++i)
-    {
-        auto candidate = (IOHIDElementRef)CFArrayGetValueAtIndex(elements, i);
-        if (UInt32(IOHIDElementGetType(candidate)) == type)
-            found.push_back(candidate);
-    }
-    if (elements != nullptr)
-        CFRelease(elements);
-    return found;
-}
-
 void HidLibTest::sendAndWait(int deviceNumber, const std::vector<uint8_t>& report, IOHIDElementRef element,
                              double value)
 {
@@ -70,6 +50,17 @@ void HidLibTest::sendAndWait(int deviceNumber, const std::vector<uint8_t>& repor
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the report never reached the element";
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+void StickTest::SetUp()
+{
+    stickNumber = add(stickAt(1, 2));
+    buildList();
+    stick = device(1, 2);
+    x = element(stick, 1, 0x30);
+    y = element(stick, 1, 0x31);
+    tilt = element(stick, 0xFF00, 0x13);
+    ASSERT_NE(tilt, nullptr);
 }
 
 std::string text(CFStringRef string)
