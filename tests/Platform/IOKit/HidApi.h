@@ -7,7 +7,6 @@
 #include <chrono>
 #include <functional>
 #include <optional>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -55,16 +54,6 @@ inline std::optional<int64_t> numberProperty(IOHIDDeviceRef device, CFStringRef 
         return std::nullopt;
     CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number);
     return uint32_t(number);
-}
-
-inline std::string stringProperty(IOHIDDeviceRef device, CFStringRef key)
-{
-    const CFTypeRef value = IOHIDDeviceGetProperty(device, key);
-    char text[256] = {};
-    if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID() ||
-        !CFStringGetCString(static_cast<CFStringRef>(value), text, sizeof text, kCFStringEncodingUTF8))
-        return "<none>";
-    return text;
 }
 
 inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)

@@ -1,12 +1,10 @@
 #include "native/HidrawNode.h"
-#include "native/Udev.h"
 
 #include "HidApi.h"
 #include "HidTestbed.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <thread>
 
 using namespace hidraw;
@@ -23,61 +21,7 @@ std::shared_ptr<HidrawNode> openNode(const std::string& path)
     return node;
 }
 
-std::optional<NodeMonitor::Event> nextEvent(NodeMonitor& monitor)
-{
-    pollfd waiting{monitor.fd(), POLLIN, 0};
-    if (::poll(&waiting, 1, 2000) <= 0)
-        return std::nullopt;
-    return monitor.receive();
-}
-
 } // namespace
-
-TEST(Hidraw, EnumerationDescribesEachNodeFromItsAncestors)
-{
-    hidtest::HidTestbed bed;
-    bed.addDevice({.productId = 0x001F,
-                   .releaseNumber = 0x0123,
-                   .busNumber = 2,
-                   .ports = {3, 1},
-                   .product = "TRV-Q8",
-                   .serialNumber = "A1"});
-    bed.addDevice({.productId = 0x0042, .ports = {4}, .reportDescriptor = hidtest::kBootMouse});
-
-    const auto nodes = enumerateNodes();
-    ASSERT_EQ(nodes.size(), 2u);
-    const NodeDescription& first = nodes[0].devnode == "/dev/hidraw0" ? nodes[0] : nodes[1];
-    EXPECT_EQ(first.syspath, bed.syspath(0));
-    const DeviceProperties properties = mapDeviceProperties(first.attributes);
-    EXPECT_EQ(properties.vendorId, 0x5A1Eu);
-    EXPECT_EQ(properties.productId, 0x001Fu);
-    EXPECT_EQ(properties.versionNumber, 0x0123u);
-    EXPECT_EQ(properties.locationId, 0x02310000u);
-    EXPECT_EQ(properties.product, "TRV-Q8");
-    EXPECT_EQ(properties.serialNumber, "A1");
-    EXPECT_EQ(properties.transport, "USB");
-    EXPECT_EQ(first.attributes.reportDescriptor, hidtest::kVendor64);
-}
-
-TEST(Hidraw, MonitorAnnouncesArrivalsAndRemovals)
-{
-    hidtest::HidTestbed bed;
-    auto monitor = NodeMonitor::create();
-    ASSERT_NE(monitor, nullptr);
-
-    const int device = bed.addDevice({.product = "Late"});
-    auto arrival = nextEvent(*monitor);
-    ASSERT_TRUE(arrival);
-    EXPECT_TRUE(arrival->added);
-    EXPECT_EQ(arrival->node.devnode, bed.nodePath(device));
-    EXPECT_EQ(arrival->node.attributes.product, "Late");
-
-    bed.announceRemoval(device);
-    auto removal = nextEvent(*monitor);
-    ASSERT_TRUE(removal);
-    EXPECT_FALSE(removal->added);
-    EXPECT_EQ(removal->node.syspath, bed.syspath(device));
-}
 
 TEST(Hidraw, ReportsTravelWholeBothWaysAndWaitInOrderWhileNobodyReads)
 {

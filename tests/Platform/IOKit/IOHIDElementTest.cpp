@@ -8,7 +8,8 @@ using namespace hidapi;
 namespace
 {
 
-// A keyboard (product 1), a mouse (2) and a gamepad (3).
+// A keyboard (product 1), a mouse (2) and a gamepad (3). The HID library's element dumps pin the
+// getters on a joystick; these cases pin what it lacks.
 struct ElementsTest : testing::Test
 {
     void SetUp() override
@@ -39,54 +40,28 @@ std::optional<int64_t> elementNumber(IOHIDElementRef element, CFStringRef key)
 
 } // namespace
 
-TEST_F(ElementsTest, BootKeyboardGivesItsTreeInDescriptorOrder)
+TEST_F(ElementsTest, GiveTheirTreeInDescriptorOrderWithTheirFlags)
 {
     const auto elements = elementsOf(keyboard);
     ASSERT_EQ(elements.size(), 116u);
-    IOHIDElementRef application = elements[0];
-    EXPECT_EQ(IOHIDElementGetCollectionType(application), kIOHIDElementCollectionTypeApplication);
-    EXPECT_EQ(IOHIDElementGetParent(application), nullptr);
-    EXPECT_EQ(IOHIDElementGetDevice(application), keyboard);
-    EXPECT_EQ(CFArrayGetCount(IOHIDElementGetChildren(application)), 115);
+    EXPECT_EQ(IOHIDElementGetParent(elements[0]), nullptr);
+    EXPECT_EQ(CFArrayGetCount(IOHIDElementGetChildren(elements[0])), 115);
     for (size_t i = 0; i < elements.size(); ++i)
         EXPECT_EQ(IOHIDElementGetCookie(elements[i]), IOHIDElementCookie(i + 1));
-
-    IOHIDElementRef leftShift = elementWithUsage(keyboard, 0x07, 0xE1);
-    EXPECT_EQ(IOHIDElementGetType(leftShift), kIOHIDElementTypeInput_Button);
-    EXPECT_EQ(IOHIDElementGetParent(leftShift), application);
-    EXPECT_EQ(IOHIDElementGetReportSize(leftShift), 1u);
-    EXPECT_EQ(IOHIDElementGetReportCount(leftShift), 1u);
-    EXPECT_FALSE(IOHIDElementIsArray(leftShift));
-    EXPECT_TRUE(IOHIDElementHasPreferredState(leftShift));
-    EXPECT_EQ(IOHIDElementGetType(elementWithUsage(keyboard, 0x08, 0x02)), kIOHIDElementTypeOutput);
     IOHIDElementRef keyA = elementWithUsage(keyboard, 0x07, 0x04);
     EXPECT_TRUE(IOHIDElementIsArray(keyA));
     EXPECT_EQ(IOHIDElementGetLogicalMax(keyA), 0x65);
-}
-
-TEST_F(ElementsTest, AxesHatAndButtonsGiveTheirRangesAndFlags)
-{
-    IOHIDElementRef x = elementWithUsage(gamepad, 0x01, 0x30);
-    EXPECT_EQ(IOHIDElementGetType(x), kIOHIDElementTypeInput_Axis);
-    EXPECT_EQ(IOHIDElementGetReportID(x), 1u);
-    EXPECT_EQ(IOHIDElementGetLogicalMax(x), 255);
-    EXPECT_EQ(IOHIDElementGetPhysicalMax(x), 255);
-    EXPECT_FALSE(IOHIDElementIsRelative(x));
-    IOHIDElementRef hat = elementWithUsage(gamepad, 0x01, 0x39);
-    EXPECT_EQ(IOHIDElementGetType(hat), kIOHIDElementTypeInput_Misc);
-    EXPECT_TRUE(IOHIDElementHasNullState(hat));
-    EXPECT_EQ(IOHIDElementGetPhysicalMax(hat), 315);
-    EXPECT_EQ(IOHIDElementGetUnit(hat), 0x14u);
-    EXPECT_EQ(IOHIDElementGetReportSize(hat), 4u);
 
     IOHIDElementRef y = elementWithUsage(mouse, 0x01, 0x31);
     EXPECT_TRUE(IOHIDElementIsRelative(y));
     EXPECT_EQ(IOHIDElementGetLogicalMin(y), -127);
-    EXPECT_EQ(IOHIDElementGetPhysicalMin(y), -127);
-    EXPECT_EQ(IOHIDElementGetCollectionType(IOHIDElementGetParent(y)), kIOHIDElementCollectionTypePhysical);
+    IOHIDElementRef hat = elementWithUsage(gamepad, 0x01, 0x39);
+    EXPECT_TRUE(IOHIDElementHasNullState(hat));
+    EXPECT_EQ(IOHIDElementGetReportID(hat), 1u);
+    EXPECT_EQ(IOHIDElementGetPhysicalMax(hat), 315);
 }
 
-TEST_F(ElementsTest, MatchesOnWhatTheyPublishAndKeepWhatCallersStore)
+TEST_F(ElementsTest, MatchOnWhatTheyPublishAndKeepWhatCallersStore)
 {
     EXPECT_EQ(elementsOf(gamepad, matching({{kIOHIDElementUsagePageKey, 9}}).get()).size(), 12u);
     EXPECT_EQ(

@@ -19,37 +19,19 @@ void note(void* devices, IOReturn, void*, IOHIDDeviceRef device)
 
 } // namespace
 
-TEST(IOHIDManager, ListsDevicesWithTheirPropertiesAndUsage)
+// The HID library's device dump pins each property through this interface; these are the rest.
+TEST(IOHIDManager, ListsDevicesWithTheirLocationAndUsage)
 {
     hidtest::HidTestbed bed;
-    bed.addDevice({.productId = 0x001F,
-                   .releaseNumber = 0x0123,
-                   .busNumber = 1,
-                   .ports = {2, 4},
-                   .manufacturer = "Maker",
-                   .product = "TRV-Q8",
-                   .serialNumber = "SN7"});
+    bed.addDevice({.productId = 0x001F, .busNumber = 1, .ports = {2, 4}});
     bed.addDevice({.productId = 0x0042, .ports = {3}, .reportDescriptor = hidtest::kBootMouse});
     const auto manager = openManager();
-
     ASSERT_EQ(devicesOf(manager.get()).size(), 2u);
     IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x001F);
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDVendorIDKey)), 0x5A1E);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDVersionNumberKey)), 0x0123);
     EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDLocationIDKey)), 0x01240000);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDPrimaryUsagePageKey)), 0xFF00);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDPrimaryUsageKey)), 0x01);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDMaxInputReportSizeKey)), 64);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDMaxOutputReportSizeKey)), 64);
+    EXPECT_TRUE(CFEqual(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDTransportKey)), CFSTR("USB")));
     EXPECT_FALSE(numberProperty(device, CFSTR(kIOHIDMaxFeatureReportSizeKey)));
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDManufacturerKey)), "Maker");
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDProductKey)), "TRV-Q8");
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDSerialNumberKey)), "SN7");
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDTransportKey)), "USB");
-    const CFTypeRef pairs = IOHIDDeviceGetProperty(device, CFSTR(kIOHIDDeviceUsagePairsKey));
-    ASSERT_NE(pairs, nullptr);
-    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(pairs)), 1);
     EXPECT_TRUE(IOHIDDeviceConformsTo(device, 0xFF00, 0x01));
     EXPECT_FALSE(IOHIDDeviceConformsTo(device, 0x01, 0x02));
 }
