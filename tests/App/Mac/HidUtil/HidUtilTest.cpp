@@ -8,32 +8,28 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <tuple>
 
 using namespace hidtest;
 
 namespace
 {
-// Records each event with the device control object's cache as the handler sees it then.
+// Each event with the device control object's state, version and report length as the handler sees them.
+using Event = std::tuple<std::string, int, int, unsigned int>;
+
 struct RecordingHandler : HidHandler
 {
-    struct Event
-    {
-        std::string name;
-        int state;
-        int version;
-        unsigned int length;
-    };
-
     void removalCallBack() override { record("removal"); }
     void matchingCallBack() override { record("matching"); }
     void inputCallBack() override { record("input"); }
 
     void record(const char* name)
     {
-        events.push_back(ctrl != nullptr
-                             ? Event{name, ctrl->getState(), ctrl->getVersion(), ctrl->getLength()}
-                             : Event{name, 0, 0, 0});
+        events.emplace_back(name, ctrl != nullptr ? ctrl->getState() : 0,
+                            ctrl != nullptr ? ctrl->getVersion() : 0,
+                            ctrl != nullptr ? ctrl->getLength() : 0);
     }
 
     HidCtrl* ctrl = nullptr;
@@ -86,7 +82,7 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
 
     bed.unplug(lower);
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
-    EXPECT_EQ(handler.events[0].name, "removal");
+    EXPECT_EQ(std::get<0>(handler.events[0]), "removal");
     EXPECT_EQ(util.deviceVersion(), 0);
     runMainRunLoop();
     EXPECT_EQ(handler.events.size(), 1u) << "the device present all along is not taken";
@@ -94,7 +90,7 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
     bed.unplug(upper);
     bed.addDevice(trvQ8(0x0300, {3}));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
-    EXPECT_EQ(handler.events[1].name, "matching");
+    EXPECT_EQ(std::get<0>(handler.events[1]), "matching");
     EXPECT_EQ(util.deviceVersion(), 300);
     util.finalize();
 }
@@ -247,10 +243,7 @@ TEST_F(DeviceControlTest, WithoutADeviceWaitsForItsArrival)
     bed.addDevice(trvQ8(0x0123));
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
     ASSERT_EQ(handler.events.size(), 1u);
-    EXPECT_EQ(handler.events[0].name, "matching");
-    EXPECT_EQ(handler.events[0].state, 1);
-    EXPECT_EQ(handler.events[0].version, 123);
-    EXPECT_EQ(handler.events[0].length, 0u);
+    EXPECT_EQ(handler.events[0], Event("matching", 1, 123, 0));
 }
 
 TEST_F(DeviceControlTest, TakesAPresentDeviceSilentlyAndKeepsItsOneConnection)
@@ -273,7 +266,7 @@ TEST_F(DeviceControlTest, TakesAPresentDeviceSilentlyAndKeepsItsOneConnection)
     EXPECT_EQ(ctrl.getState(), 1);
     bed.writeInputReport(device, report(8, 1));
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
-    EXPECT_EQ(handler.events[0].name, "input") << "the device taken at start is not announced";
+    EXPECT_EQ(std::get<0>(handler.events[0]), "input") << "the device taken at start is not announced";
     EXPECT_TRUE(other.events.empty());
 
     ctrl.finalize();
@@ -290,7 +283,7 @@ TEST_F(DeviceControlTest, KeepsTheBytesOfALongerReportAndASendSetsStateTwoEvenWh
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
     bed.writeInputReport(device, report(10, 200));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
-    EXPECT_EQ(handler.events[1].length, 10u);
+    EXPECT_EQ(handler.events[1], Event("input", 1, 100, 10));
     EXPECT_EQ(ctrl.getData()[0], 200);
     EXPECT_EQ(ctrl.getData()[9], 209);
     EXPECT_EQ(ctrl.getData()[10], 11) << "past the short report, the longer one's bytes stay";
@@ -302,9 +295,6 @@ TEST_F(DeviceControlTest, KeepsTheBytesOfALongerReportAndASendSetsStateTwoEvenWh
     EXPECT_EQ(ctrl.getState(), 2);
     bed.announceRemoval(device);
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 3; }));
-    EXPECT_EQ(handler.events[2].name, "removal");
-    EXPECT_EQ(handler.events[2].state, 0);
-    EXPECT_EQ(ctrl.getVersion(), 0);
-    EXPECT_EQ(ctrl.getLength(), 0u);
+    EXPECT_EQ(handler.events[2], Event("removal", 0, 0, 0));
     EXPECT_EQ(ctrl.getData()[0], 0);
 }

@@ -52,13 +52,12 @@ protected:
     static std::string storedText(CFStringRef key)
     {
         CFPropertyListRef value = CFPreferencesCopyAppValue(key, kApp);
-        if (value == nullptr)
-            return "(none)";
-        const std::string result = CFGetTypeID(value) == CFStringGetTypeID()
-                                       ? text(static_cast<CFStringRef>(value))
-                                       : "(not a string)";
-        CFRelease(value);
-        return result;
+        char text[256] = "(none)";
+        if (value != nullptr && CFGetTypeID(value) == CFStringGetTypeID())
+            CFStringGetCString(static_cast<CFStringRef>(value), text, sizeof text, kCFStringEncodingUTF8);
+        if (value != nullptr)
+            CFRelease(value);
+        return text;
     }
 
     Found found() const { return {foundDevice, foundElement}; }

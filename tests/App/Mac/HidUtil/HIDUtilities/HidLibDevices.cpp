@@ -24,20 +24,13 @@ IOHIDDeviceRef HidLibTest::device(uint32_t busNumber, uint32_t port)
     return nullptr;
 }
 
-IOHIDElementRef HidLibTest::element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage, UInt32 type)
+IOHIDElementRef HidLibTest::element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage)
 {
-    CFArrayRef elements = IOHIDDeviceCopyMatchingElements(device, nullptr, kIOHIDOptionsTypeNone);
-    IOHIDElementRef found = nullptr;
-    for (CFIndex i = 0; elements != nullptr && i < CFArrayGetCount(elements) && found == nullptr; ++i)
-    {
-        auto candidate = (IOHIDElementRef)CFArrayGetValueAtIndex(elements, i);
-        if (IOHIDElementGetUsagePage(candidate) == usagePage && IOHIDElementGetUsage(candidate) == usage &&
-            (type == 0 || UInt32(IOHIDElementGetType(candidate)) == type))
-            found = candidate;
-    }
-    if (elements != nullptr)
-        CFRelease(elements);
-    return found;
+    for (IOHIDElementRef candidate = HIDGetFirstDeviceElement(device, kHIDElementTypeAll);
+         candidate != nullptr; candidate = HIDGetNextDeviceElement(candidate, kHIDElementTypeAll))
+        if (IOHIDElementGetUsagePage(candidate) == usagePage && IOHIDElementGetUsage(candidate) == usage)
+            return candidate;
+    return nullptr;
 }
 
 void HidLibTest::sendAndWait(int deviceNumber, const std::vector<uint8_t>& report, IOHIDElementRef element,
@@ -61,15 +54,6 @@ void StickTest::SetUp()
     y = element(stick, 1, 0x31);
     tilt = element(stick, 0xFF00, 0x13);
     ASSERT_NE(tilt, nullptr);
-}
-
-std::string text(CFStringRef string)
-{
-    if (string == nullptr)
-        return "(null)";
-    char buffer[512] = {};
-    CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8);
-    return buffer;
 }
 
 } // namespace hidlibtest

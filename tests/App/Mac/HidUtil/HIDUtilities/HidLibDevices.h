@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace hidlibtest
@@ -79,8 +78,8 @@ protected:
     void buildList() { ASSERT_TRUE(HIDBuildDeviceList(0, 0)); }
     // The listed device at the bus and first port, or null.
     static IOHIDDeviceRef device(uint32_t busNumber, uint32_t port);
-    // The device's first element of the usage (and type, when one is given), or null.
-    static IOHIDElementRef element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage, UInt32 type = 0);
+    // The device's first element of the usage, or null.
+    static IOHIDElementRef element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage);
     // Sends an input report and waits until the element shows the physical value.
     void sendAndWait(int deviceNumber, const std::vector<uint8_t>& report, IOHIDElementRef element,
                      double value);
@@ -98,8 +97,5 @@ protected:
     IOHIDDeviceRef stick = nullptr;
     IOHIDElementRef x = nullptr, y = nullptr, tilt = nullptr;
 };
-
-// The text of a CF string, "(null)" for none.
-std::string text(CFStringRef string);
 
 } // namespace hidlibtest
