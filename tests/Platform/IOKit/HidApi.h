@@ -59,12 +59,9 @@ inline std::optional<int64_t> numberProperty(IOHIDDeviceRef device, CFStringRef 
 inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)
 {
     const cf::Owned<CFSetRef> set(IOHIDManagerCopyDevices(manager));
-    std::vector<const void*> values(set ? size_t(CFSetGetCount(set.get())) : 0);
+    std::vector<IOHIDDeviceRef> devices(set ? size_t(CFSetGetCount(set.get())) : 0);
     if (set)
-        CFSetGetValues(set.get(), values.data());
-    std::vector<IOHIDDeviceRef> devices;
-    for (const void* value : values)
-        devices.push_back(static_cast<IOHIDDeviceRef>(const_cast<void*>(value)));
+        CFSetGetValues(set.get(), const_cast<const void**>(reinterpret_cast<void**>(devices.data())));
     return devices;
 }
 

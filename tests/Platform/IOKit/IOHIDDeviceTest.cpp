@@ -10,7 +10,9 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <span>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace hidapi;
@@ -21,22 +23,28 @@ namespace
 // What a device's input report and removal callbacks were given.
 struct Reports
 {
-    std::vector<std::vector<uint8_t>> seen; // the buffer's content after each call
+    std::vector<std::vector<uint8_t>> seen; // the caller's buffer after each call
     std::vector<CFIndex> lengths;
     std::vector<uint32_t> ids;
-    uint8_t* buffer = nullptr;
-    size_t bufferSize = 0;
+    std::span<uint8_t> buffer;
     int removals = 0;
     size_t reportsBeforeRemoval = 0;
+
+    void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
+    {
+        buffer = std::span<uint8_t>(into, size);
+        IOHIDDeviceRegisterInputReportCallback(device, into, CFIndex(size), onReport, this);
+        IOHIDDeviceRegisterRemovalCallback(device, onRemoval, this);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
 
     static void onReport(void* context, IOReturn result, void*, IOHIDReportType type, uint32_t reportId,
                          uint8_t* report, CFIndex length)
     {
         auto* self = static_cast<Reports*>(context);
-        EXPECT_EQ(result, kIOReturnSuccess);
-        EXPECT_EQ(type, kIOHIDReportTypeInput);
-        EXPECT_EQ(report, self->buffer);
-        self->seen.emplace_back(report, report + self->bufferSize);
+        EXPECT_EQ(std::tuple(result, type, report),
+                  std::tuple(kIOReturnSuccess, kIOHIDReportTypeInput, self->buffer.data()));
+        self->seen.emplace_back(self->buffer.begin(), self->buffer.end());
         self->lengths.push_back(length);
         self->ids.push_back(reportId);
     }
@@ -46,15 +54,6 @@ struct Reports
         auto* self = static_cast<Reports*>(context);
         ++self->removals;
         self->reportsBeforeRemoval = self->seen.size();
-    }
-
-    void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
-    {
-        buffer = into;
-        bufferSize = size;
-        IOHIDDeviceRegisterInputReportCallback(device, into, CFIndex(size), onReport, this);
-        IOHIDDeviceRegisterRemovalCallback(device, onRemoval, this);
-        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     }
 };
 
@@ -114,15 +113,13 @@ TEST(IOHIDDevice, SendsNothingUntilOpenedAndAfterTheLastClose)
     IOHIDManagerSetDeviceMatching(manager.get(), nullptr);
     IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
     const auto report = pattern(64, 1);
-
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotOpen);
-    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotOpen);
-    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+    const auto send = [&]
+    { return IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64); };
+    const auto open = [&] { return IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone); };
+    const auto close = [&] { return IOHIDDeviceClose(device, kIOHIDOptionsTypeNone); };
+    EXPECT_EQ((std::vector{send(), open(), open(), close(), send(), close(), send(), close()}),
+              (std::vector{kIOReturnNotOpen, kIOReturnSuccess, kIOReturnSuccess, kIOReturnSuccess,
+                           kIOReturnSuccess, kIOReturnSuccess, kIOReturnNotOpen, kIOReturnNotOpen}));
     EXPECT_EQ(bed.drainOutput(index), 65u);
 }
 

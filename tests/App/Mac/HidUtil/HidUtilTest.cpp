@@ -2,6 +2,7 @@
 // is taken, the events that reach the handler on the main run loop, reports both ways.
 #include "HidUtil.h"
 #include "HID_Utilities.h"
+#include "HidApi.h"
 #include "HidCtrl.h"
 #include "HidTestbed.h"
 
@@ -13,6 +14,9 @@
 #include <tuple>
 
 using namespace hidtest;
+using hidapi::pattern;
+using hidapi::runFor;
+using hidapi::runUntil;
 
 namespace
 {
@@ -36,26 +40,6 @@ struct RecordingHandler : HidHandler
     std::vector<Event> events;
 };
 
-void runMainRunLoop(double seconds = 0.1)
-{
-    CFRunLoopRunInMode(kCFRunLoopDefaultMode, seconds, false);
-}
-
-bool runUntil(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 200 && !condition(); ++i)
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
-    return condition();
-}
-
-std::vector<uint8_t> report(size_t length, uint8_t first)
-{
-    std::vector<uint8_t> bytes(length);
-    for (size_t i = 0; i < length; ++i)
-        bytes[i] = uint8_t(first + i);
-    return bytes;
-}
-
 DeviceSpec trvQ8(uint16_t release, std::vector<uint32_t> ports = {1})
 {
     return {.productId = 0x001F, .releaseNumber = release, .ports = std::move(ports)};
@@ -77,14 +61,14 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
     ASSERT_TRUE(util.initialize(&handler, 1));
     ASSERT_TRUE(util.deviceMatching());
     EXPECT_EQ(util.deviceVersion(), 200);
-    runMainRunLoop();
+    runFor(std::chrono::milliseconds(100));
     EXPECT_TRUE(handler.events.empty()) << "the device taken at start is not announced";
 
     bed.unplug(lower);
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
     EXPECT_EQ(std::get<0>(handler.events[0]), "removal");
     EXPECT_EQ(util.deviceVersion(), 0);
-    runMainRunLoop();
+    runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(handler.events.size(), 1u) << "the device present all along is not taken";
 
     bed.unplug(upper);
@@ -110,7 +94,7 @@ TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
     ASSERT_TRUE(typeZero.initialize(&handler, 0));
     EXPECT_FALSE(typeZero.deviceMatching());
     bed.addDevice(trvQ8(0x0100, {3}));
-    runMainRunLoop(0.2);
+    runFor(std::chrono::milliseconds(200));
     EXPECT_TRUE(handler.events.empty());
     IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
     EXPECT_TRUE(typeZero.deviceMatching());
@@ -142,7 +126,7 @@ TEST_F(DeviceConnectionTest, CopiesInputUpTo64BytesAndSendsOutputWithReportNumbe
     unsigned char buffer[256] = {};
     EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 0u) << "nothing right after the take";
 
-    bed.writeInputReport(device, report(64, 1));
+    bed.writeInputReport(device, pattern(64, 1));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
     EXPECT_EQ(util.deviceInput(buffer, 4), 4u);
     EXPECT_EQ(buffer[3], 4);
@@ -177,7 +161,7 @@ TEST_F(DeviceConnectionTest, OnlyOneConnectionIsLiveAndARefusedOneLeavesItAlone)
         refused.finalize();
     }
     EXPECT_EQ(HidUtil::m_pinstance, live.get());
-    bed.writeInputReport(device, report(8, 1));
+    bed.writeInputReport(device, pattern(8, 1));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
 
     live->finalize();
@@ -212,7 +196,7 @@ TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
     for (int i = 0; i < 20; ++i)
     {
         bed.drainOutput(device);
-        runMainRunLoop(0.005);
+        runFor(std::chrono::milliseconds(5));
     }
     bed.unplug(device);
     EXPECT_TRUE(runUntil([&] { return !handler.events.empty(); }));
@@ -264,7 +248,7 @@ TEST_F(DeviceControlTest, TakesAPresentDeviceSilentlyAndKeepsItsOneConnection)
     EXPECT_FALSE(ctrl.initialize(&other, 1));
     EXPECT_EQ(HidUtil::m_pinstance, live);
     EXPECT_EQ(ctrl.getState(), 1);
-    bed.writeInputReport(device, report(8, 1));
+    bed.writeInputReport(device, pattern(8, 1));
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
     EXPECT_EQ(std::get<0>(handler.events[0]), "input") << "the device taken at start is not announced";
     EXPECT_TRUE(other.events.empty());
@@ -279,9 +263,9 @@ TEST_F(DeviceControlTest, KeepsTheBytesOfALongerReportAndASendSetsStateTwoEvenWh
 {
     const int device = bed.addDevice(trvQ8(0x0100));
     ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    bed.writeInputReport(device, report(64, 1));
+    bed.writeInputReport(device, pattern(64, 1));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
-    bed.writeInputReport(device, report(10, 200));
+    bed.writeInputReport(device, pattern(10, 200));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
     EXPECT_EQ(handler.events[1], Event("input", 1, 100, 10));
     EXPECT_EQ(ctrl.getData()[0], 200);

@@ -75,7 +75,19 @@ TEST_F(HIDConfigureTest, OneDeviceNeedsMoreThanTenPercentOfTheLogicalRangeOrAnyC
     EXPECT_EQ(configureSingle(stickReport(512, 100, 0x02)), element(stick, 9, 2));
 }
 
-TEST_F(HIDConfigureTest, OneDeviceGivesUpAfterTheFirstPassWithANegativeTimeOutAndNeedsTheList)
+TEST_F(HIDConfigureTest, AllDevicesTakeTenPercentOfThePhysicalRangeAndPassOverArraysAndMultiCountElements)
+{
+    add(trvAt(1, 1));
+    buildList();
+    // X: physical 0 to 1023, baseline 512; 614 is 9.97 %, 615 is 10.07 %. A pressed key moves an
+    // array selector, and the TRV-Q8's report is one 64-count element.
+    EXPECT_EQ(configureAll(stickReport(614, 100)).second, nullptr);
+    EXPECT_EQ(configureAll(stickReport(512, 100, 0, 2)).second, nullptr);
+    EXPECT_EQ(configureAll(stickReport(615, 100)), std::pair(stick, x));
+    EXPECT_EQ(gElementCFArrayRef, nullptr);
+}
+
+TEST_F(HIDConfigureTest, OneDeviceGivesUpAfterTheFirstPassOrWithoutTheListThatAllDevicesBuild)
 {
     IOHIDElementRef found = x;
     EXPECT_FALSE(HIDConfigureSingleDeviceAction(stick, &found, -1.0f));
@@ -85,30 +97,7 @@ TEST_F(HIDConfigureTest, OneDeviceGivesUpAfterTheFirstPassWithANegativeTimeOutAn
     EXPECT_FALSE(HIDConfigureSingleDeviceAction(stick, &found, 0.1f));
     EXPECT_EQ(found, x);
     EXPECT_FALSE(HIDConfigureSingleDeviceAction(nullptr, &found, 0.1f));
-}
 
-TEST_F(HIDConfigureTest, AllDevicesTakeTenPercentOfThePhysicalRange)
-{
-    // X: physical 0 to 1023, baseline 512; 614 is 9.97 %, 615 is 10.07 %.
-    EXPECT_EQ(configureAll(stickReport(614, 100)).second, nullptr);
-    const auto [foundDevice, found] = configureAll(stickReport(615, 100));
-    EXPECT_EQ(foundDevice, stick);
-    EXPECT_EQ(found, x);
-    EXPECT_EQ(gElementCFArrayRef, nullptr);
-}
-
-TEST_F(HIDConfigureTest, AllDevicesPassOverArraysAndMultiCountElements)
-{
-    add(trvAt(1, 1));
-    buildList();
-    // A pressed key moves an array selector, and the TRV-Q8's report is one 64-count element.
-    EXPECT_EQ(configureAll(stickReport(512, 100, 0, 2)).second, nullptr);
-}
-
-TEST_F(HIDConfigureTest, AllDevicesBuildTheListThemselvesAndRefuseMissingOutPointers)
-{
-    HIDReleaseDeviceList();
-    IOHIDElementRef found = nullptr;
     EXPECT_FALSE(HIDConfigureAction(nullptr, &found, 0.1f));
     EXPECT_FALSE(HIDHaveDeviceList());
     IOHIDDeviceRef foundDevice = stick;

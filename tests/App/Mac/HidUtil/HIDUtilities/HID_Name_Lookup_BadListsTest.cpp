@@ -13,8 +13,8 @@ TEST(HIDNameLookupBadLists, ListsWhoseRootIsNoDictionaryFailEveryLookupAndAreNot
         nullptr);
     EXPECT_EQ(hu_XMLLoad(CFSTR("Malformed"), CFSTR("plist")), nullptr);
     EXPECT_EQ(hu_XMLLoad(CFSTR("Missing"), CFSTR("plist")), nullptr);
-    EXPECT_EQ(names::vendor(100), "(none)");
-    EXPECT_EQ(names::cookie(100, 200, 5), "(none)");
+    EXPECT_EQ(names::of(HIDGetVendorNameFromVendorID, 100), "(none)");
+    EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductCookie, 100, 200, 5), "(none)");
     EXPECT_EQ(names::usage(2, 0xBA), "(none)");
 
     // A later bundle with good lists: the absent usage list is searched for again and found there,
@@ -22,6 +22,6 @@ TEST(HIDNameLookupBadLists, ListsWhoseRootIsNoDictionaryFailEveryLookupAndAreNot
     ASSERT_NE(CFBundleRegisterWithIdentifier(CFSTR("org.trv-q8.tests.faults"), HID_TEST_RESOURCES "/Faults"),
               nullptr);
     EXPECT_EQ(names::usage(2, 0xBA), "Sim Rudder");
-    EXPECT_EQ(names::vendor(101), "(none)");
-    EXPECT_EQ(names::cookie(100, 200, 5), "(none)");
+    EXPECT_EQ(names::of(HIDGetVendorNameFromVendorID, 101), "(none)");
+    EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductCookie, 100, 200, 5), "(none)");
 }

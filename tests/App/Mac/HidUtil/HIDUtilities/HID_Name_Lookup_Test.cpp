@@ -10,15 +10,15 @@ TEST(HIDNameLookup, NamesDevicesAndElementsFromTheProgramsOwnListsFirst)
     // The program's own resources come before the library's bundle.
     ASSERT_NE(CFBundleRegisterWithIdentifier(kHIDUtilitiesBundleIdentifier, HID_TEST_RESOURCES "/Decoy"),
               nullptr);
-    EXPECT_EQ(names::vendor(0x5A1E), "QLN");
-    EXPECT_EQ(names::product(0x5A1E, 0x001F), "QLN TRV-Q8");
-    EXPECT_EQ(names::cookie(0x5A1E, 0x001F, 2), "Reply");
-    EXPECT_EQ(names::element(0x5A1E, 0x001F, 0xFF00, 3), "Command");
-    EXPECT_EQ(names::element(0x5A1E, 0x001F, 0xFF00, 9), "(none)");
-    EXPECT_EQ(names::product(0x5A1E, 0x0020), "(none)");
-    EXPECT_EQ(names::vendor(0x0001), "(none)");
-    EXPECT_EQ(names::product(0x046D, 0xC21D), "Logitech Gamepad F310");
-    EXPECT_EQ(names::element(0x054C, 0x05C4, 9, 2), "Cross");
+    EXPECT_EQ(names::of(HIDGetVendorNameFromVendorID, 0x5A1E), "QLN");
+    EXPECT_EQ(names::of(HIDGetProductNameFromVendorProductID, 0x5A1E, 0x001F), "QLN TRV-Q8");
+    EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductCookie, 0x5A1E, 0x001F, 2), "Reply");
+    EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductUsage, 0x5A1E, 0x001F, 0xFF00, 3), "Command");
+    EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductUsage, 0x5A1E, 0x001F, 0xFF00, 9), "(none)");
+    EXPECT_EQ(names::of(HIDGetProductNameFromVendorProductID, 0x5A1E, 0x0020), "(none)");
+    EXPECT_EQ(names::of(HIDGetVendorNameFromVendorID, 0x0001), "(none)");
+    EXPECT_EQ(names::of(HIDGetProductNameFromVendorProductID, 0x046D, 0xC21D), "Logitech Gamepad F310");
+    EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductUsage, 0x054C, 0x05C4, 9, 2), "Cross");
 }
 
 TEST(HIDNameLookup, NamesUsagesOfThePublicPagesAndTheElementTypes)

@@ -155,14 +155,11 @@ TEST_F(HIDQueueTest, RefusesWhatItCannotQueueAndLeavesTheQueueAsItWas)
     EXPECT_EQ(takeEvents(), (Events{{y, 5}, {y, 6}})) << "still started, nothing lost";
 
     IOHIDValueRef value = nullptr;
-    EXPECT_EQ(HIDQueueElement(nullptr, x), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDQueueElement(stick, nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDQueueDevice(nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDDequeueElement(nullptr, x), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDDequeueElement(stick, nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDDequeueDevice(nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDCreateQueue(nullptr), 0);
-    EXPECT_EQ(HIDDisposeReleaseQueue(nullptr), 0);
+    EXPECT_EQ((std::vector{HIDQueueElement(nullptr, x), HIDQueueElement(stick, nullptr),
+                           HIDQueueDevice(nullptr), HIDDequeueElement(nullptr, x),
+                           HIDDequeueElement(stick, nullptr), HIDDequeueDevice(nullptr)}),
+              std::vector<int>(6, kIOReturnBadArgument));
+    EXPECT_EQ(HIDCreateQueue(nullptr) + HIDDisposeReleaseQueue(nullptr), 0);
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(nullptr));
     EXPECT_FALSE(HIDGetEvent(nullptr, &value));
 }

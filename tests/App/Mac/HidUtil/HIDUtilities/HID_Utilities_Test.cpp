@@ -192,11 +192,10 @@ TEST_F(HIDUtilitiesTest, DumpsElements)
                   ", type: Axis, usage: 0x0001:0x0030, \"Generic Desktop X\", report: { ID: 0, Size: 16, "
                   "Count: 1 }, "
                   "logical: {min: 0, max: 1023}, physical: {min: 0, max: 1023}, hasPreferredState,  }\n");
-    EXPECT_EQ(captured([&] { HIDDumpElementInfo(physical); }),
-              format("    Element: %p = { parent: %p, ", physical, IOHIDElementGetParent(physical)) +
-                  "cookie: " + std::to_string(IOHIDElementGetCookie(physical)) +
-                  ", type: Physical Collection, usage: 0x0001:0x0001, \"Generic Desktop Pointer\", "
-                  "report: { ID: 0, Size: 0, Count: 0 },  }\n");
+    EXPECT_NE(captured([&] { HIDDumpElementInfo(physical); })
+                  .find(", type: Physical Collection, usage: 0x0001:0x0001, \"Generic Desktop Pointer\", "
+                        "report: { ID: 0, Size: 0, Count: 0 },  }\n"),
+              std::string::npos);
     const std::string tiltDump = captured([&] { HIDDumpElementInfo(tilt); });
     EXPECT_NE(tiltDump.find("usage: 0xFF00:0x0013, report: { ID: 0, Size: 8, Count: 1 }, unit: 17 * 10^14, "
                             "logical: {min: -10, max: 10}, physical: {min: -37, max: 37}, "),

@@ -1,7 +1,6 @@
 #include "HidLibDevices.h"
 
-#include <chrono>
-#include <thread>
+#include "HidApi.h"
 
 namespace hidlibtest
 {
@@ -37,12 +36,9 @@ void HidLibTest::sendAndWait(int deviceNumber, const std::vector<uint8_t>& repor
                              double value)
 {
     ASSERT_TRUE(bed.writeInputReport(deviceNumber, report));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (IOHIDElement_GetValue(element, kIOHIDValueScaleTypePhysical) != value)
-    {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the report never reached the element";
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    ASSERT_TRUE(hidapi::runUntil(
+        [&] { return IOHIDElement_GetValue(element, kIOHIDValueScaleTypePhysical) == value; }, false))
+        << "the report never reached the element";
 }
 
 void StickTest::SetUp()

@@ -1,5 +1,6 @@
-// The name look-ups as text, for the tests of the name lists: "(none)" when a look-up finds nothing
-// and empties the buffer, "(stale)" when it finds nothing and leaves the buffer as it was.
+// The name look-ups as text, for the tests of the name lists: names::of(HIDGetVendorNameFromVendorID,
+// 0x5A1E) is the name written, "(none)" when the look-up finds nothing and empties the buffer, and
+// "(stale)" when it finds nothing and leaves the buffer as it was.
 #pragma once
 
 #include "HID_Name_Lookup.h"
@@ -10,36 +11,13 @@
 namespace names
 {
 
-template <typename Lookup> std::string found(Lookup lookup)
+template <typename Lookup, typename... Keys> std::string of(Lookup lookup, Keys... keys)
 {
     char name[kHIDNameBufferSize];
     std::strcpy(name, "stale");
-    if (lookup(name))
+    if (lookup(keys..., name))
         return name;
     return name[0] == 0 ? "(none)" : "(stale)";
-}
-
-inline std::string vendor(long vendorId)
-{
-    return found([&](char* name) { return HIDGetVendorNameFromVendorID(vendorId, name); });
-}
-
-inline std::string product(long vendorId, long productId)
-{
-    return found([&](char* name) { return HIDGetProductNameFromVendorProductID(vendorId, productId, name); });
-}
-
-inline std::string cookie(int vendorId, int productId, IOHIDElementCookie cookie)
-{
-    return found([&](char* name)
-                 { return HIDGetElementNameFromVendorProductCookie(vendorId, productId, cookie, name); });
-}
-
-inline std::string element(long vendorId, long productId, long usagePage, long usage)
-{
-    return found(
-        [&](char* name)
-        { return HIDGetElementNameFromVendorProductUsage(vendorId, productId, usagePage, usage, name); });
 }
 
 inline std::string usage(long usagePage, long usage)
