@@ -192,23 +192,22 @@ TEST_F(IOHIDDeviceTest, StaysOnTheFirstRunLoopItIsScheduledOn)
     owner.join();
 }
 
-// How a device goes: udev tells first, or its node hangs up first, or its node never opened.
-enum class Going
-{
-    udevFirst,
-    nodeFirst,
-    neverOpened
-};
-
 TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
 {
-    for (const Going going : {Going::udevFirst, Going::nodeFirst, Going::neverOpened})
+    // How a device goes: udev tells first, or its node hangs up first, or its node never opened.
+    enum Going
+    {
+        udevFirst,
+        nodeFirst,
+        neverOpened
+    };
+    for (const Going going : {udevFirst, nodeFirst, neverOpened})
     {
         SCOPED_TRACE(int(going));
         hidtest::HidTestbed bed;
         hidtest::NodeFaults faults;
         const int index = bed.addDevice({});
-        if (going == Going::neverOpened)
+        if (going == neverOpened)
             faults.refuseOpen(bed.nodePath(index), EACCES);
         const auto manager = openManager();
         int managerRemovals = 0;
@@ -224,7 +223,7 @@ TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
             device, [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &removals);
         IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), CFSTR("DeviceMode"));
 
-        if (going == Going::nodeFirst)
+        if (going == nodeFirst)
         {
             bed.hangUp(index);
             while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)

@@ -22,17 +22,11 @@ auto identity(const DeviceProperties& p)
 
 TEST(SysfsProperties, UsbDeviceGivesIdsStringsVersionLocationAndUsage)
 {
-    const DeviceProperties properties = mapDeviceProperties({.hidId = "0003:00005A1E:0000001F",
-                                                             .hidName = "Maker TRV-Q8",
-                                                             .reportDescriptor = hidtest::kVendor64,
-                                                             .idVendor = "5a1e",
-                                                             .idProduct = "001f",
-                                                             .bcdDevice = "0123",
-                                                             .manufacturer = "Maker",
-                                                             .product = "TRV-Q8",
-                                                             .serial = "SN0042",
-                                                             .busnum = "3",
-                                                             .devpath = "2.4"});
+    // HID_ID, HID_NAME, HID_UNIQ and the descriptor; the USB ancestor's idVendor, idProduct,
+    // bcdDevice, manufacturer, product, serial, busnum and devpath.
+    const DeviceProperties properties =
+        mapDeviceProperties({"0003:00005A1E:0000001F", "Maker TRV-Q8", "", hidtest::kVendor64, "5a1e", "001f",
+                             "0123", "Maker", "TRV-Q8", "SN0042", "3", "2.4"});
     using S = std::optional<std::string>;
     EXPECT_EQ(identity(properties), std::tuple(0x5A1Eu, 0x001Fu, 0x0123u, 0x03240000u, S("USB"), S("Maker"),
                                                S("TRV-Q8"), S("SN0042")));
@@ -44,18 +38,9 @@ TEST(SysfsProperties, UsbDeviceGivesIdsStringsVersionLocationAndUsage)
 TEST(SysfsProperties, BluetoothDeviceBehindAUsbAdapterKeepsItsOwnIdentity)
 {
     // udev finds the Bluetooth adapter as the node's USB ancestor.
-    const DeviceProperties properties = mapDeviceProperties({.hidId = "0005:0000046D:0000B01A",
-                                                             .hidName = "Wireless Mouse",
-                                                             .hidUniq = "aa:bb:cc:dd:ee:ff",
-                                                             .reportDescriptor = hidtest::kBootMouse,
-                                                             .idVendor = "8087",
-                                                             .idProduct = "0026",
-                                                             .bcdDevice = "0002",
-                                                             .manufacturer = "Adapter Maker",
-                                                             .product = "Bluetooth Adapter",
-                                                             .serial = "ADAPTER1",
-                                                             .busnum = "1",
-                                                             .devpath = "10"});
+    const DeviceProperties properties = mapDeviceProperties(
+        {"0005:0000046D:0000B01A", "Wireless Mouse", "aa:bb:cc:dd:ee:ff", hidtest::kBootMouse, "8087", "0026",
+         "0002", "Adapter Maker", "Bluetooth Adapter", "ADAPTER1", "1", "10"});
     using S = std::optional<std::string>;
     EXPECT_EQ(identity(properties), std::tuple(0x046Du, 0xB01Au, std::nullopt, std::nullopt, S("Bluetooth"),
                                                std::nullopt, S("Wireless Mouse"), S("aa:bb:cc:dd:ee:ff")));

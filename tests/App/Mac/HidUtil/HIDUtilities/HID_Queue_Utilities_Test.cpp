@@ -123,25 +123,22 @@ TEST_F(HIDQueueTest, DequeueingTheLastElementDisposesOfTheQueue)
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick));
 }
 
-TEST_F(HIDQueueTest, ADeviceWithoutAQueueRefusesEverythingButQueueing)
+TEST_F(HIDQueueTest, RefusesWhatItCannotQueueOrDequeueAndLeavesTheQueueAsItWas)
 {
+    // Without a queue, everything but queueing is refused.
     IOHIDValueRef value = nullptr;
     EXPECT_EQ(HIDDequeueElement(stick, x), int(kIOReturnError));
     EXPECT_EQ(HIDDequeueDevice(stick), int(kIOReturnError));
     EXPECT_FALSE(HIDGetEvent(stick, &value));
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick));
     EXPECT_EQ(HIDDisposeReleaseQueue(stick), 0);
-
-    EXPECT_EQ(HIDCreateQueue(stick), 0);
-    ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
-    EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick)) << "a new queue watches nothing";
-}
-
-TEST_F(HIDQueueTest, RefusesWhatItCannotQueueAndLeavesTheQueueAsItWas)
-{
     IOHIDElementRef collection = IOHIDElementGetParent(x);
     EXPECT_EQ(HIDQueueElement(stick, collection), int(kIOReturnBadArgument));
     EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_EQ(HIDCreateQueue(stick), 0);
+    ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
+    EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick)) << "a new queue watches nothing";
+    HIDDisposeReleaseQueue(stick);
 
     add(trvAt(1, 3));
     buildList();
@@ -154,7 +151,6 @@ TEST_F(HIDQueueTest, RefusesWhatItCannotQueueAndLeavesTheQueueAsItWas)
     sendAndWait(stickNumber, stickReport(0, 6), y, 6);
     EXPECT_EQ(takeEvents(), (Events{{y, 5}, {y, 6}})) << "still started, nothing lost";
 
-    IOHIDValueRef value = nullptr;
     EXPECT_EQ((std::vector{HIDQueueElement(nullptr, x), HIDQueueElement(stick, nullptr),
                            HIDQueueDevice(nullptr), HIDDequeueElement(nullptr, x),
                            HIDDequeueElement(stick, nullptr), HIDDequeueDevice(nullptr)}),

@@ -12,16 +12,13 @@ using IOHIDElementTest = StickTest;
 } // namespace
 
 // The calibration an element derives from its range is pinned by the calibration dump.
-TEST_F(IOHIDElementTest, FallsBackToTheExtremesWithoutARange)
+TEST_F(IOHIDElementTest, FallsBackToTheExtremesWithoutARangeAndStoresTruncatedLow32BitValues)
 {
     IOHIDElementRef collection = IOHIDElementGetParent(y);
     EXPECT_EQ(IOHIDElement_GetCalibrationMin(collection), 0x7FFFFFFF);
     EXPECT_EQ(IOHIDElement_GetCalibrationMax(collection), -0x7FFFFFFF);
     EXPECT_EQ(IOHIDElement_GetCalibrationGranularity(collection), -2147483647.0);
-}
 
-TEST_F(IOHIDElementTest, StoresTruncatedAndLow32BitValues)
-{
     IOHIDElement_SetCalibrationGranularity(y, 2.9);
     EXPECT_EQ(IOHIDElement_GetCalibrationGranularity(y), 2.0);
     IOHIDElement_SetCalibrationGranularity(y, -2.9);
