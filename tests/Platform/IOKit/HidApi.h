@@ -13,11 +13,13 @@
 namespace hidapi
 {
 
-// Waits until `done`, for two seconds at most; with `runLoop`, runs the current thread's run loop
-// in its default mode meanwhile, else only polls, as a caller's loop without a run loop would.
-inline bool runUntil(const std::function<bool()>& done, bool runLoop = true)
+// Waits until `done`, for two seconds unless told otherwise; with `runLoop`, runs the current
+// thread's run loop in its default mode meanwhile, else only polls, as a caller's loop without a run
+// loop would.
+inline bool runUntil(const std::function<bool()>& done, bool runLoop = true,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(2))
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done())
     {
         if (std::chrono::steady_clock::now() > deadline)
@@ -33,9 +35,7 @@ inline bool runUntil(const std::function<bool()>& done, bool runLoop = true)
 // Runs the run loop for a while, for tests that expect nothing to happen.
 inline void runFor(std::chrono::milliseconds duration)
 {
-    const auto end = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < end)
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+    runUntil([] { return false; }, true, duration);
 }
 
 inline std::vector<uint8_t> pattern(size_t size, uint8_t first)
@@ -46,14 +46,15 @@ inline std::vector<uint8_t> pattern(size_t size, uint8_t first)
     return bytes;
 }
 
-inline std::optional<int64_t> numberProperty(IOHIDDeviceRef device, CFStringRef key)
+// A device's or an element's number property (IOHIDDeviceGetProperty, IOHIDElementGetProperty), or
+// nothing when it is missing or no number.
+inline std::optional<int64_t> numberOf(CFTypeRef value)
 {
-    const CFTypeRef value = IOHIDDeviceGetProperty(device, key);
-    int32_t number = 0;
+    int64_t number = 0;
     if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID())
         return std::nullopt;
-    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number);
-    return uint32_t(number);
+    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &number);
+    return number;
 }
 
 inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)
@@ -68,7 +69,7 @@ inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)
 inline IOHIDDeviceRef deviceWithProduct(IOHIDManagerRef manager, uint32_t productId)
 {
     for (IOHIDDeviceRef device : devicesOf(manager))
-        if (numberProperty(device, CFSTR(kIOHIDProductIDKey)) == productId)
+        if (numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDProductIDKey))) == productId)
             return device;
     return nullptr;
 }

@@ -136,8 +136,7 @@ TEST_F(IOHIDDeviceTest, DeliversInputReportsIntoTheCallersBufferWithTheirLength)
     EXPECT_EQ(reports.seen[0], pattern(10, 1));
     EXPECT_EQ(std::vector<uint8_t>(reports.seen[1].begin(), reports.seen[1].begin() + 8), pattern(8, 100));
     EXPECT_EQ(reports.ids, (std::vector<uint32_t>{0, 0}));
-    EXPECT_EQ(buffer[10], 0xEE);
-    EXPECT_EQ(buffer[11], 0xEE);
+    EXPECT_EQ(std::tuple(buffer[10], buffer[11]), std::tuple(0xEE, 0xEE));
 
     // Without a callback, reports are no longer delivered.
     IOHIDDeviceRegisterInputReportCallback(device, buffer, 10, nullptr, nullptr);

@@ -29,9 +29,9 @@ TEST(IOHIDManager, ListsDevicesWithTheirLocationAndUsage)
     ASSERT_EQ(devicesOf(manager.get()).size(), 2u);
     IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x001F);
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDLocationIDKey)), 0x01240000);
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDLocationIDKey))), 0x01240000);
     EXPECT_TRUE(CFEqual(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDTransportKey)), CFSTR("USB")));
-    EXPECT_FALSE(numberProperty(device, CFSTR(kIOHIDMaxFeatureReportSizeKey)));
+    EXPECT_FALSE(numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDMaxFeatureReportSizeKey))));
     EXPECT_TRUE(IOHIDDeviceConformsTo(device, 0xFF00, 0x01));
     EXPECT_FALSE(IOHIDDeviceConformsTo(device, 0x01, 0x02));
 }
@@ -80,11 +80,11 @@ TEST(IOHIDManager, AnnouncesPresentDevicesOnceScheduledAndLaterArrivals)
     EXPECT_TRUE(matched.empty()); // callbacks wait for the run loop
 
     ASSERT_TRUE(runUntil([&] { return matched.size() == 1; }));
-    EXPECT_EQ(numberProperty(matched[0], CFSTR(kIOHIDProductIDKey)), 0x0001);
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(matched[0], CFSTR(kIOHIDProductIDKey))), 0x0001);
 
     bed.addDevice({.productId = 0x0002, .ports = {2}});
     ASSERT_TRUE(runUntil([&] { return matched.size() == 2; }));
-    EXPECT_EQ(numberProperty(matched[1], CFSTR(kIOHIDProductIDKey)), 0x0002);
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(matched[1], CFSTR(kIOHIDProductIDKey))), 0x0002);
     EXPECT_EQ(devicesOf(manager.get()).size(), 2u);
     runFor(std::chrono::milliseconds(50));
     EXPECT_EQ(matched.size(), 2u);

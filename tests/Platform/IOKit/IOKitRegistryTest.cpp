@@ -23,7 +23,7 @@ TEST(IOKitRegistry, FindsTheHidServiceAtALocationAndNothingElsewhere)
     const io_service_t service = serviceAt(0x01420000);
     ASSERT_NE(service, IO_OBJECT_NULL);
     const cf::Owned<IOHIDDeviceRef> device(IOHIDDeviceCreate(kCFAllocatorDefault, service));
-    EXPECT_EQ(numberProperty(device.get(), CFSTR(kIOHIDProductIDKey)), 0x0002);
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(device.get(), CFSTR(kIOHIDProductIDKey))), 0x0002);
     EXPECT_EQ(IOObjectRelease(service), kIOReturnSuccess);
     EXPECT_EQ(IOObjectRelease(service), kIOReturnBadArgument);
     EXPECT_EQ(IOHIDDeviceCreate(kCFAllocatorDefault, service), nullptr);

@@ -76,7 +76,6 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
     EXPECT_EQ(std::get<0>(handler.events[1]), "matching");
     EXPECT_EQ(util.deviceVersion(), 300);
-    util.finalize();
 }
 
 TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
@@ -85,7 +84,6 @@ TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
     HidUtil util;
     ASSERT_TRUE(util.initialize(&handler, 1));
     EXPECT_FALSE(util.deviceMatching());
-    EXPECT_EQ(util.deviceVersion(), 0);
     util.finalize();
 
     // Type 0 takes only a product ID that reads 0: no TRV-Q8, present or arriving.
@@ -98,7 +96,6 @@ TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
     EXPECT_TRUE(handler.events.empty());
     IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
     EXPECT_TRUE(typeZero.deviceMatching());
-    typeZero.finalize();
 }
 
 TEST_F(DeviceConnectionTest, ReadsTheReleaseNumberDigitByDigit)

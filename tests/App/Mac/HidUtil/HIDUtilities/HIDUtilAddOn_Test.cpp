@@ -6,10 +6,7 @@
 
 using namespace hidlibtest;
 
-namespace
-{
 using HIDUtilAddOnTest = StickTest;
-} // namespace
 
 TEST_F(HIDUtilAddOnTest, FindsTheServiceAtTheDevicesLocation)
 {

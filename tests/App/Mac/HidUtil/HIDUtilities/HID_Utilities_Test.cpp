@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 using namespace hidlibtest;
 
@@ -75,17 +76,14 @@ TEST_F(HIDDeviceListTest, ListsTheDevicesOfTheGivenUsages)
     add({.productId = 2, .ports = {2}, .reportDescriptor = hidtest::kBootMouse});
     add({.productId = 3, .ports = {3}});
     // A usage of 0 matches any usage of the page; a page of 0 matches every device.
-    const struct
+    const std::tuple<std::vector<UInt32>, std::vector<UInt32>, std::vector<long>> cases[] = {
+        {{1}, {6}, {1}},          {{1}, {0}, {1, 2}},   {{0}, {6}, {1, 2, 3}},
+        {{1, 1}, {6, 2}, {1, 2}}, {{0xFF00}, {1}, {3}}, {{}, {}, {1, 2, 3}}};
+    for (const auto& [pages, usages, products] : cases)
     {
-        std::vector<UInt32> pages, usages;
-        std::vector<long> products;
-    } cases[] = {{{1}, {6}, {1}},          {{1}, {0}, {1, 2}},   {{0}, {6}, {1, 2, 3}},
-                 {{1, 1}, {6, 2}, {1, 2}}, {{0xFF00}, {1}, {3}}, {{}, {}, {1, 2, 3}}};
-    for (const auto& c : cases)
-    {
-        ASSERT_TRUE(HIDUpdateDeviceList(c.pages.data(), c.usages.data(), int(c.pages.size())));
-        EXPECT_EQ(productsListed(), c.products);
-        EXPECT_EQ(HIDCountDevices(), c.products.size());
+        ASSERT_TRUE(HIDUpdateDeviceList(pages.data(), usages.data(), int(pages.size())));
+        EXPECT_EQ(productsListed(), products);
+        EXPECT_EQ(HIDCountDevices(), products.size());
     }
 }
 
@@ -120,7 +118,7 @@ TEST_F(HIDDeviceListTest, WalksOnFromWhereTheGivenDeviceStandsAndEndsOutsideTheL
     EXPECT_EQ(gDeviceCFArrayRef, nullptr);
 }
 
-TEST_F(HIDUtilitiesTest, TellsDevicesAndElementsApart)
+TEST_F(HIDUtilitiesTest, TellsDevicesAndElementsApartAndMasksSelectAndWalkElementsByType)
 {
     EXPECT_TRUE(HIDIsValidDevice(stick));
     EXPECT_FALSE(HIDIsValidDevice(nullptr));
@@ -128,10 +126,6 @@ TEST_F(HIDUtilitiesTest, TellsDevicesAndElementsApart)
     EXPECT_TRUE(HIDIsValidElement(x));
     EXPECT_FALSE(HIDIsValidElement((IOHIDElementRef)stick));
     EXPECT_FALSE(HIDIsValidElement(nullptr));
-}
-
-TEST_F(HIDUtilitiesTest, MasksSelectAndWalkElementsByType)
-{
     // X, Y, 4 buttons, 4 key selectors and the tilt; 2 LEDs; 1 feature; 4 collections.
     EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeInput), 11u);
     EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeOutput), 2u);

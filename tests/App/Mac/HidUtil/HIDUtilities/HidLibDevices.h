@@ -54,13 +54,7 @@ inline std::vector<uint8_t> stickReport(uint16_t x, uint8_t y, uint8_t buttons =
 // The stick (vendor 0x1234, product 0x5678) and a TRV-Q8 at a bus and first port.
 inline hidtest::DeviceSpec stickAt(uint32_t busNumber, uint32_t port)
 {
-    return {.vendorId = 0x1234,
-            .productId = 0x5678,
-            .busNumber = busNumber,
-            .ports = {port},
-            .product = "Stick",
-            .serialNumber = "S-1",
-            .reportDescriptor = kStick};
+    return {0x1234, 0x5678, 0x0100, busNumber, {port}, "Test Maker", "Stick", "S-1", kStick};
 }
 
 inline hidtest::DeviceSpec trvAt(uint32_t busNumber, uint32_t port)

@@ -6,10 +6,7 @@
 
 using namespace hidlibtest;
 
-namespace
-{
 using IOHIDDeviceTest = StickTest;
-} // namespace
 
 // What the device dump does not show: numbers that are missing or beyond 32 bits, usage pairs, and
 // a transaction reference.

@@ -6,10 +6,7 @@
 
 using namespace hidlibtest;
 
-namespace
-{
 using IOHIDElementTest = StickTest;
-} // namespace
 
 // The calibration an element derives from its range is pinned by the calibration dump.
 TEST_F(IOHIDElementTest, FallsBackToTheExtremesWithoutARangeAndStoresTruncatedLow32BitValues)
