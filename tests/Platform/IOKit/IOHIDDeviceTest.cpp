@@ -146,6 +146,21 @@ TEST_F(IOHIDDeviceTest, DeliversInputReportsIntoTheCallersBufferWithTheirLength)
     EXPECT_EQ(reports.lengths.size(), 2u);
 }
 
+TEST_F(IOHIDDeviceTest, GivesAVendorElementTheWholeReportAsItsValue)
+{
+    IOHIDElementRef input = elementsOf(device).at(1);
+    IOHIDValueRef value = nullptr;
+    EXPECT_EQ(IOHIDDeviceGetValue(device, input, &value), kIOReturnNotReady);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 0xA0)));
+    ASSERT_TRUE(runUntil([&] { return valueOf(device, input).has_value(); }, false));
+    IOHIDDeviceGetValue(device, input, &value);
+    ASSERT_EQ(IOHIDValueGetLength(value), 64);
+    EXPECT_EQ(std::vector<uint8_t>(IOHIDValueGetBytePtr(value), IOHIDValueGetBytePtr(value) + 64),
+              pattern(64, 0xA0));
+    // The layer never reads output or feature values: none is made up.
+    EXPECT_EQ(IOHIDDeviceGetValue(device, elementsOf(device).at(2), &value), kIOReturnUnsupported);
+}
+
 TEST_F(IOHIDDeviceTest, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
 {
     reports.listen(device, buffer, sizeof buffer);

@@ -159,23 +159,3 @@ TEST_F(GamepadTest, QueueWaitsForAValueUpToItsTimeout)
     ASSERT_TRUE(shows(button1, 0));
     EXPECT_EQ(IOHIDQueueCopyNextValueWithTimeout(queue.get(), 0.01), nullptr);
 }
-
-TEST(IOHIDValue, VendorElementValueHoldsTheWholeReport)
-{
-    hidtest::HidTestbed bed;
-    const int index = bed.addDevice({});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    IOHIDElementRef input = elementsOf(device).at(1);
-    IOHIDValueRef value = nullptr;
-    EXPECT_EQ(IOHIDDeviceGetValue(device, input, &value), kIOReturnNotReady);
-
-    const auto report = pattern(64, 0xA0);
-    ASSERT_TRUE(bed.writeInputReport(index, report));
-    ASSERT_TRUE(runUntil([&] { return valueOf(device, input).has_value(); }, false));
-    IOHIDDeviceGetValue(device, input, &value);
-    ASSERT_EQ(IOHIDValueGetLength(value), 64);
-    EXPECT_EQ(std::vector<uint8_t>(IOHIDValueGetBytePtr(value), IOHIDValueGetBytePtr(value) + 64), report);
-    // The layer never reads output or feature values: none is made up.
-    EXPECT_EQ(IOHIDDeviceGetValue(device, elementsOf(device).at(2), &value), kIOReturnUnsupported);
-}

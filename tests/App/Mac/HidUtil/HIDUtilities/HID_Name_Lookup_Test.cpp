@@ -35,8 +35,7 @@ TEST(HIDNameLookup, NamesUsagesOfThePublicPagesAndTheElementTypes)
     const std::pair<UInt32, const char*> types[] = {
         {1, "Miscellaneous Input"}, {2, "Button Input"}, {3, "Axis Input"},
         {4, "Scan Code Input"},     {129, "Output"},     {257, "Feature"},
-        {513, "Collection"},        {0, "Unknown Type"}, {5, "Unknown Type"},
-        {128, "Unknown Type"}};
+        {513, "Collection"},        {5, "Unknown Type"}, {128, "Unknown Type"}};
     for (const auto& [type, name] : types)
     {
         char text[20];
