@@ -51,7 +51,8 @@ inline std::vector<uint8_t> stickReport(uint16_t x, uint8_t y, uint8_t buttons =
     return {uint8_t(x & 0xFF), uint8_t(x >> 8), y, buttons, key1, key2, uint8_t(tilt)};
 }
 
-// The stick (vendor 0x1234, product 0x5678) and a TRV-Q8 at a bus and first port.
+// The stick (vendor 0x1234, product 0x5678, release 1.00, serial "S-1") and a TRV-Q8 at a bus and
+// first port.
 inline hidtest::DeviceSpec stickAt(uint32_t busNumber, uint32_t port)
 {
     return {0x1234, 0x5678, 0x0100, busNumber, {port}, "Test Maker", "Stick", "S-1", kStick};
