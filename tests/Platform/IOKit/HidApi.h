@@ -1,4 +1,4 @@
-// What the IOKit HID tests share: a manager over the testbed's devices and a run-loop pump.
+// What the IOKit HID tests share: a manager over the testbed's devices, look-ups and waits.
 #pragma once
 
 #include <CoreFoundation/CFObject.h>
@@ -7,13 +7,16 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace hidapi
 {
 
-// Runs the current thread's run loop in its default mode until `done` or the timeout.
-inline bool runUntil(const std::function<bool()>& done,
+// Waits until `done`, for two seconds unless told otherwise; with `runLoop`, runs the current
+// thread's run loop in its default mode meanwhile, else only polls, as a caller's loop without a run
+// loop would.
+inline bool runUntil(const std::function<bool()>& done, bool runLoop = true,
                      std::chrono::milliseconds timeout = std::chrono::seconds(2))
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -21,7 +24,10 @@ inline bool runUntil(const std::function<bool()>& done,
     {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+        if (runLoop)
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     return true;
 }
@@ -29,36 +35,41 @@ inline bool runUntil(const std::function<bool()>& done,
 // Runs the run loop for a while, for tests that expect nothing to happen.
 inline void runFor(std::chrono::milliseconds duration)
 {
-    runUntil([] { return false; }, duration);
+    runUntil([] { return false; }, true, duration);
 }
 
-inline std::optional<int64_t> numberProperty(IOHIDDeviceRef device, CFStringRef key)
+inline std::vector<uint8_t> pattern(size_t size, uint8_t first)
 {
-    const CFTypeRef value = IOHIDDeviceGetProperty(device, key);
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(first + i);
+    return bytes;
+}
+
+// A device's or an element's number property (IOHIDDeviceGetProperty, IOHIDElementGetProperty), or
+// nothing when it is missing or no number.
+inline std::optional<int64_t> numberOf(CFTypeRef value)
+{
+    int64_t number = 0;
     if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID())
         return std::nullopt;
-    int32_t number = 0;
-    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number);
-    return uint32_t(number);
+    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &number);
+    return number;
 }
 
 inline std::vector<IOHIDDeviceRef> devicesOf(IOHIDManagerRef manager)
 {
-    std::vector<IOHIDDeviceRef> devices;
     const cf::Owned<CFSetRef> set(IOHIDManagerCopyDevices(manager));
-    if (!set)
-        return devices;
-    std::vector<const void*> values(size_t(CFSetGetCount(set.get())));
-    CFSetGetValues(set.get(), values.data());
-    for (const void* value : values)
-        devices.push_back(static_cast<IOHIDDeviceRef>(const_cast<void*>(value)));
+    std::vector<IOHIDDeviceRef> devices(set ? size_t(CFSetGetCount(set.get())) : 0);
+    if (set)
+        CFSetGetValues(set.get(), const_cast<const void**>(reinterpret_cast<void**>(devices.data())));
     return devices;
 }
 
 inline IOHIDDeviceRef deviceWithProduct(IOHIDManagerRef manager, uint32_t productId)
 {
     for (IOHIDDeviceRef device : devicesOf(manager))
-        if (numberProperty(device, CFSTR(kIOHIDProductIDKey)) == productId)
+        if (numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDProductIDKey))) == productId)
             return device;
     return nullptr;
 }
@@ -84,6 +95,37 @@ inline cf::Owned<CFDictionaryRef> matching(std::initializer_list<std::pair<const
         CFDictionarySetValue(dictionary, name.get(), number.get());
     }
     return cf::Owned<CFDictionaryRef>(dictionary);
+}
+
+// The device's elements in its order; they live as long as the device.
+inline std::vector<IOHIDElementRef> elementsOf(IOHIDDeviceRef device, CFDictionaryRef matching = nullptr)
+{
+    const cf::Owned<CFArrayRef> array(
+        IOHIDDeviceCopyMatchingElements(device, matching, kIOHIDOptionsTypeNone));
+    std::vector<IOHIDElementRef> elements;
+    for (CFIndex i = 0; array && i < CFArrayGetCount(array.get()); ++i)
+        elements.push_back(
+            static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(array.get(), i))));
+    return elements;
+}
+
+// The device's first element of the usage that is no collection, or null.
+inline IOHIDElementRef elementWithUsage(IOHIDDeviceRef device, uint32_t page, uint32_t usage)
+{
+    for (IOHIDElementRef element : elementsOf(device))
+        if (IOHIDElementGetUsagePage(element) == page && IOHIDElementGetUsage(element) == usage &&
+            IOHIDElementGetType(element) != kIOHIDElementTypeCollection)
+            return element;
+    return nullptr;
+}
+
+// The element's current integer value, or nothing while the device has none.
+inline std::optional<CFIndex> valueOf(IOHIDDeviceRef device, IOHIDElementRef element)
+{
+    IOHIDValueRef value = nullptr;
+    if (IOHIDDeviceGetValue(device, element, &value) != kIOReturnSuccess)
+        return std::nullopt;
+    return IOHIDValueGetIntegerValue(value);
 }
 
 } // namespace hidapi

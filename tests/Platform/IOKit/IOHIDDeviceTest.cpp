@@ -10,7 +10,9 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <span>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace hidapi;
@@ -18,24 +20,31 @@ using namespace hidapi;
 namespace
 {
 
+// What a device's input report and removal callbacks were given.
 struct Reports
 {
-    std::vector<std::vector<uint8_t>> seen; // the buffer's content after each call
+    std::vector<std::vector<uint8_t>> seen; // the caller's buffer after each call
     std::vector<CFIndex> lengths;
     std::vector<uint32_t> ids;
-    uint8_t* buffer = nullptr;
-    size_t bufferSize = 0;
+    std::span<uint8_t> buffer;
     int removals = 0;
     size_t reportsBeforeRemoval = 0;
+
+    void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
+    {
+        buffer = std::span<uint8_t>(into, size);
+        IOHIDDeviceRegisterInputReportCallback(device, into, CFIndex(size), onReport, this);
+        IOHIDDeviceRegisterRemovalCallback(device, onRemoval, this);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
 
     static void onReport(void* context, IOReturn result, void*, IOHIDReportType type, uint32_t reportId,
                          uint8_t* report, CFIndex length)
     {
         auto* self = static_cast<Reports*>(context);
-        EXPECT_EQ(result, kIOReturnSuccess);
-        EXPECT_EQ(type, kIOHIDReportTypeInput);
-        EXPECT_EQ(report, self->buffer);
-        self->seen.emplace_back(report, report + self->bufferSize);
+        EXPECT_EQ(std::tuple(result, type, report),
+                  std::tuple(kIOReturnSuccess, kIOHIDReportTypeInput, self->buffer.data()));
+        self->seen.emplace_back(self->buffer.begin(), self->buffer.end());
         self->lengths.push_back(length);
         self->ids.push_back(reportId);
     }
@@ -46,60 +55,54 @@ struct Reports
         ++self->removals;
         self->reportsBeforeRemoval = self->seen.size();
     }
-
-    void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
-    {
-        buffer = into;
-        bufferSize = size;
-        IOHIDDeviceRegisterInputReportCallback(device, into, CFIndex(size), onReport, this);
-        IOHIDDeviceRegisterRemovalCallback(device, onRemoval, this);
-        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    }
 };
-
-std::vector<uint8_t> pattern(size_t size, uint8_t first)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(first + i);
-    return bytes;
-}
 
 // A device with numbered reports: report 2 is 3 bytes in, report 3 is 2 bytes out.
 const std::vector<uint8_t> kNumbered = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x09,
                                         0x02, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02, 0x85, 0x03, 0x09,
                                         0x03, 0x75, 0x08, 0x95, 0x02, 0x91, 0x02, 0xC0};
 
-} // namespace
-
-TEST(IOHIDDevice, SendsOutputReportsWithTheReportNumberFirst)
+// One vendor device, listed and opened, with its node's faults at hand.
+struct IOHIDDeviceTest : testing::Test
 {
     hidtest::HidTestbed bed;
-    const int plain = bed.addDevice({.productId = 0x0001, .ports = {1}});
+    hidtest::NodeFaults faults;
+    int index = bed.addDevice({});
+    cf::Owned<IOHIDManagerRef> manager = openManager();
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    uint8_t buffer[64] = {};
+    Reports reports;
+
+    IOReturn send(IOHIDDeviceRef to, const std::vector<uint8_t>& report, CFIndex reportId = 0)
+    {
+        return IOHIDDeviceSetReport(to, kIOHIDReportTypeOutput, reportId, report.data(),
+                                    CFIndex(report.size()));
+    }
+};
+
+} // namespace
+
+TEST_F(IOHIDDeviceTest, WritesTheReportNumberFirstAndGivesNumberedReportsWithTheirId)
+{
+    ASSERT_EQ(send(device, pattern(64, 1)), kIOReturnSuccess);
+    EXPECT_EQ(bed.readOutputReport(index, 65), pattern(65, 0));
+
     const int numbered = bed.addDevice({.productId = 0x0002, .ports = {2}, .reportDescriptor = kNumbered});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
-
-    const auto report = pattern(64, 0xF0);
-    ASSERT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
-    std::vector<uint8_t> expected = {0x00};
-    expected.insert(expected.end(), report.begin(), report.end());
-    EXPECT_EQ(bed.readOutputReport(plain, 65), expected);
-
     IOHIDDeviceRef second = deviceWithProduct(manager.get(), 0x0002);
-    const uint8_t withId[] = {0x03, 0xAA, 0xBB};
-    ASSERT_EQ(IOHIDDeviceSetReport(second, kIOHIDReportTypeOutput, 3, withId, 3), kIOReturnSuccess);
-    EXPECT_EQ(bed.readOutputReport(numbered, 3), std::vector<uint8_t>(withId, withId + 3));
-    const uint8_t withoutId[] = {0xCC, 0xDD};
-    ASSERT_EQ(IOHIDDeviceSetReport(second, kIOHIDReportTypeOutput, 3, withoutId, 2), kIOReturnSuccess);
+    ASSERT_EQ(send(second, {0x03, 0xAA, 0xBB}, 3), kIOReturnSuccess);
+    EXPECT_EQ(bed.readOutputReport(numbered, 3), (std::vector<uint8_t>{0x03, 0xAA, 0xBB}));
+    ASSERT_EQ(send(second, {0xCC, 0xDD}, 3), kIOReturnSuccess);
     EXPECT_EQ(bed.readOutputReport(numbered, 3), (std::vector<uint8_t>{0x03, 0xCC, 0xDD}));
+    reports.listen(second, buffer, 4);
+    ASSERT_TRUE(bed.writeInputReport(numbered, std::vector<uint8_t>{0x02, 0x10, 0x20, 0x30}));
+    ASSERT_TRUE(runUntil([&] { return reports.lengths.size() == 1; }));
+    EXPECT_EQ(reports.ids[0], 2u);
+    EXPECT_EQ(reports.seen[0], (std::vector<uint8_t>{0x02, 0x10, 0x20, 0x30}));
 
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, 0, report.data(), 64),
-              kIOReturnUnsupported);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, 0, buffer, 64), kIOReturnUnsupported);
     EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, nullptr, 64), kIOReturnBadArgument);
-    EXPECT_EQ(IOHIDDeviceSetReport(nullptr, kIOHIDReportTypeOutput, 0, report.data(), 64),
-              kIOReturnBadArgument);
-    EXPECT_EQ(bed.drainOutput(plain), 0u);
+    EXPECT_EQ(IOHIDDeviceSetReport(nullptr, kIOHIDReportTypeOutput, 0, buffer, 64), kIOReturnBadArgument);
+    EXPECT_EQ(bed.drainOutput(index), 0u);
 }
 
 TEST(IOHIDDevice, SendsNothingUntilOpenedAndAfterTheLastClose)
@@ -110,41 +113,30 @@ TEST(IOHIDDevice, SendsNothingUntilOpenedAndAfterTheLastClose)
     IOHIDManagerSetDeviceMatching(manager.get(), nullptr);
     IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
     const auto report = pattern(64, 1);
-
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotOpen);
-    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnNotOpen);
-    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+    const auto send = [&]
+    { return IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64); };
+    const auto open = [&] { return IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone); };
+    const auto close = [&] { return IOHIDDeviceClose(device, kIOHIDOptionsTypeNone); };
+    EXPECT_EQ((std::vector{send(), open(), open(), close(), send(), close(), send(), close()}),
+              (std::vector{kIOReturnNotOpen, kIOReturnSuccess, kIOReturnSuccess, kIOReturnSuccess,
+                           kIOReturnSuccess, kIOReturnSuccess, kIOReturnNotOpen, kIOReturnNotOpen}));
     EXPECT_EQ(bed.drainOutput(index), 65u);
 }
 
-TEST(IOHIDDevice, DeliversInputReportsIntoTheCallersBufferWithTheirLength)
+TEST_F(IOHIDDeviceTest, DeliversInputReportsIntoTheCallersBufferWithTheirLength)
 {
-    hidtest::HidTestbed bed;
-    const int index = bed.addDevice({});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    uint8_t buffer[12];
     std::fill(std::begin(buffer), std::end(buffer), 0xEE);
-    Reports reports;
-    reports.listen(device, buffer, 10); // the last two bytes must stay untouched
-
+    reports.listen(device, buffer, 10); // the bytes past the tenth must stay untouched
     ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
     ASSERT_TRUE(bed.waitUntilInputTaken(index));
     ASSERT_TRUE(bed.writeInputReport(index, pattern(8, 100)));
     ASSERT_TRUE(runUntil([&] { return reports.lengths.size() == 2; }));
 
-    EXPECT_EQ(reports.lengths[0], 64);
+    EXPECT_EQ(reports.lengths, (std::vector<CFIndex>{64, 8}));
     EXPECT_EQ(reports.seen[0], pattern(10, 1));
-    EXPECT_EQ(reports.lengths[1], 8);
     EXPECT_EQ(std::vector<uint8_t>(reports.seen[1].begin(), reports.seen[1].begin() + 8), pattern(8, 100));
     EXPECT_EQ(reports.ids, (std::vector<uint32_t>{0, 0}));
-    EXPECT_EQ(buffer[10], 0xEE);
-    EXPECT_EQ(buffer[11], 0xEE);
+    EXPECT_EQ(std::tuple(buffer[10], buffer[11]), std::tuple(0xEE, 0xEE));
 
     // Without a callback, reports are no longer delivered.
     IOHIDDeviceRegisterInputReportCallback(device, buffer, 10, nullptr, nullptr);
@@ -154,43 +146,29 @@ TEST(IOHIDDevice, DeliversInputReportsIntoTheCallersBufferWithTheirLength)
     EXPECT_EQ(reports.lengths.size(), 2u);
 }
 
-TEST(IOHIDDevice, GivesNumberedReportsWithTheirId)
+TEST_F(IOHIDDeviceTest, GivesAVendorElementTheWholeReportAsItsValue)
 {
-    hidtest::HidTestbed bed;
-    const int index = bed.addDevice({.reportDescriptor = kNumbered});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    uint8_t buffer[4] = {};
-    Reports reports;
-    reports.listen(device, buffer, sizeof buffer);
-
-    ASSERT_TRUE(bed.writeInputReport(index, std::vector<uint8_t>{0x02, 0x10, 0x20, 0x30}));
-    ASSERT_TRUE(runUntil([&] { return reports.lengths.size() == 1; }));
-    EXPECT_EQ(reports.ids[0], 2u);
-    EXPECT_EQ(reports.lengths[0], 4);
-    EXPECT_EQ(reports.seen[0], (std::vector<uint8_t>{0x02, 0x10, 0x20, 0x30}));
+    IOHIDElementRef input = elementsOf(device).at(1);
+    IOHIDValueRef value = nullptr;
+    EXPECT_EQ(IOHIDDeviceGetValue(device, input, &value), kIOReturnNotReady);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 0xA0)));
+    ASSERT_TRUE(runUntil([&] { return valueOf(device, input).has_value(); }, false));
+    IOHIDDeviceGetValue(device, input, &value);
+    ASSERT_EQ(IOHIDValueGetLength(value), 64);
+    EXPECT_EQ(std::vector<uint8_t>(IOHIDValueGetBytePtr(value), IOHIDValueGetBytePtr(value) + 64),
+              pattern(64, 0xA0));
+    // The layer never reads output or feature values: none is made up.
+    EXPECT_EQ(IOHIDDeviceGetValue(device, elementsOf(device).at(2), &value), kIOReturnUnsupported);
 }
 
-TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
+TEST_F(IOHIDDeviceTest, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
 {
-    hidtest::HidTestbed bed;
-    const int index = bed.addDevice({});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    uint8_t buffer[64];
-    Reports reports;
     reports.listen(device, buffer, sizeof buffer);
-
     for (int i = 0; i < 65; ++i)
         ASSERT_TRUE(bed.writeInputReport(index, pattern(64, uint8_t(i))));
     // The input element shows the last report once every report has been taken.
-    const cf::Owned<CFArrayRef> elements(IOHIDDeviceCopyMatchingElements(device, nullptr, 0));
-    auto input = static_cast<IOHIDElementRef>(const_cast<void*>(CFArrayGetValueAtIndex(elements.get(), 1)));
-    IOHIDValueRef value = nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (IOHIDDeviceGetValue(device, input, &value) != kIOReturnSuccess ||
-           IOHIDValueGetIntegerValue(value) != 64)
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    IOHIDElementRef input = elementsOf(device).at(1);
+    ASSERT_TRUE(runUntil([&] { return valueOf(device, input) == 64; }, false));
     ASSERT_TRUE(runUntil([&] { return reports.lengths.size() >= 64; }));
     runFor(std::chrono::milliseconds(50));
 
@@ -199,16 +177,9 @@ TEST(IOHIDDevice, KeepsReportsInOrderWhileTheRunLoopDoesNotRun)
         EXPECT_EQ(reports.seen[i], pattern(64, uint8_t(i))) << "report " << i;
 }
 
-TEST(IOHIDDevice, StaysOnTheFirstRunLoopItIsScheduledOn)
+TEST_F(IOHIDDeviceTest, StaysOnTheFirstRunLoopItIsScheduledOn)
 {
-    hidtest::HidTestbed bed;
-    const int index = bed.addDevice({});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    uint8_t buffer[64];
-    Reports reports;
     IOHIDDeviceRegisterInputReportCallback(device, buffer, sizeof buffer, Reports::onReport, &reports);
-
     // The first run loop belongs to a thread that only waits; this thread's comes second.
     std::promise<CFRunLoopRef> firstLoop;
     std::promise<void> finished;
@@ -235,23 +206,22 @@ TEST(IOHIDDevice, StaysOnTheFirstRunLoopItIsScheduledOn)
     owner.join();
 }
 
-// How a device goes: udev tells first, or its node hangs up first, or its node never opened.
-enum class Going
-{
-    udevFirst,
-    nodeFirst,
-    neverOpened
-};
-
 TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
 {
-    for (const Going going : {Going::udevFirst, Going::nodeFirst, Going::neverOpened})
+    // How a device goes: udev tells first, or its node hangs up first, or its node never opened.
+    enum Going
+    {
+        udevFirst,
+        nodeFirst,
+        neverOpened
+    };
+    for (const Going going : {udevFirst, nodeFirst, neverOpened})
     {
         SCOPED_TRACE(int(going));
         hidtest::HidTestbed bed;
         hidtest::NodeFaults faults;
         const int index = bed.addDevice({});
-        if (going == Going::neverOpened)
+        if (going == neverOpened)
             faults.refuseOpen(bed.nodePath(index), EACCES);
         const auto manager = openManager();
         int managerRemovals = 0;
@@ -267,7 +237,7 @@ TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
             device, [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &removals);
         IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), CFSTR("DeviceMode"));
 
-        if (going == Going::nodeFirst)
+        if (going == nodeFirst)
         {
             bed.hangUp(index);
             while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
@@ -281,19 +251,11 @@ TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
     }
 }
 
-TEST(IOHIDDevice, HandsOverTheReportsTheNodeHoldsBeforeTellingItHasGone)
+TEST_F(IOHIDDeviceTest, HandsOverTheReportsTheNodeHoldsBeforeTellingItHasGone)
 {
-    hidtest::HidTestbed bed;
-    hidtest::NodeFaults faults;
-    const int index = bed.addDevice({});
-    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
-    IOHIDManagerSetDeviceMatching(manager.get(), nullptr);
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    uint8_t buffer[64];
-    Reports reports;
     reports.listen(device, buffer, sizeof buffer);
-
-    // Three reports wait in the node when the device goes; only then is it opened.
+    // Three reports wait in the closed node when the device goes; only then is it opened again.
+    IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone);
     std::vector<uint8_t> threeReports;
     for (uint8_t first : {10, 20, 30})
     {
@@ -310,21 +272,12 @@ TEST(IOHIDDevice, HandsOverTheReportsTheNodeHoldsBeforeTellingItHasGone)
         EXPECT_EQ(reports.seen[i][0], 10 * (i + 1));
 }
 
-TEST(IOHIDDevice, AFailedWriteFailsThatSendAloneAndTheDeviceStays)
+TEST_F(IOHIDDeviceTest, AFailedWriteFailsThatSendAloneAndTheDeviceStays)
 {
-    hidtest::HidTestbed bed;
-    hidtest::NodeFaults faults;
-    const int index = bed.addDevice({});
-    const auto manager = openManager();
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
-    uint8_t buffer[64];
-    Reports reports;
     reports.listen(device, buffer, sizeof buffer);
-
-    const auto report = pattern(64, 1);
     faults.failNextWrite(bed.nodePath(index), EPIPE); // the device stalled the transfer
-    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnIOError);
-    ASSERT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+    EXPECT_EQ(send(device, pattern(64, 1)), kIOReturnIOError);
+    ASSERT_EQ(send(device, pattern(64, 1)), kIOReturnSuccess);
     EXPECT_EQ(bed.readOutputReport(index, 65).value_or(std::vector<uint8_t>{}).size(), 65u);
     ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 5)));
     ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 1; }));
@@ -332,24 +285,17 @@ TEST(IOHIDDevice, AFailedWriteFailsThatSendAloneAndTheDeviceStays)
     EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
 }
 
-TEST(IOHIDDevice, UnplugDuringAStormOfSendsTouchesNoOtherFile)
+TEST_F(IOHIDDeviceTest, UnplugDuringAStormOfSendsTouchesNoOtherFile)
 {
-    hidtest::HidTestbed bed;
-    const int index = bed.addDevice({});
-    const auto manager = openManager();
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
     CFRetain(device);
-
     std::atomic<int> sent{0};
     std::atomic<IOReturn> last{kIOReturnSuccess};
     std::thread storm(
         [&]
         {
-            const auto report = pattern(64, 7);
             IOReturn result;
-            while ((result = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64)) ==
-                   kIOReturnSuccess)
+            while ((result = send(device, pattern(64, 7))) == kIOReturnSuccess)
                 ++sent;
             last = result;
             CFRelease(device);

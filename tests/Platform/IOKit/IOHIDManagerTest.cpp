@@ -11,72 +11,29 @@ using namespace hidapi;
 namespace
 {
 
-struct DeviceEvents
+// A manager callback that notes each device in the vector its context points to.
+void note(void* devices, IOReturn, void*, IOHIDDeviceRef device)
 {
-    std::vector<IOHIDDeviceRef> matched;
-    std::vector<IOHIDDeviceRef> removed;
-
-    static void onMatch(void* context, IOReturn, void*, IOHIDDeviceRef device)
-    {
-        static_cast<DeviceEvents*>(context)->matched.push_back(device);
-    }
-    static void onRemoval(void* context, IOReturn, void*, IOHIDDeviceRef device)
-    {
-        static_cast<DeviceEvents*>(context)->removed.push_back(device);
-    }
-};
-
-std::string stringProperty(IOHIDDeviceRef device, CFStringRef key)
-{
-    const CFTypeRef value = IOHIDDeviceGetProperty(device, key);
-    char text[256] = {};
-    if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID() ||
-        !CFStringGetCString(static_cast<CFStringRef>(value), text, sizeof text, kCFStringEncodingUTF8))
-        return "<none>";
-    return text;
+    static_cast<std::vector<IOHIDDeviceRef>*>(devices)->push_back(device);
 }
 
 } // namespace
 
-TEST(IOHIDManager, ListsDevicesWithTheirPropertiesAndUsage)
+// The HID library's device dump pins each property through this interface; these are the rest.
+TEST(IOHIDManager, ListsDevicesWithTheirLocationAndUsage)
 {
     hidtest::HidTestbed bed;
-    bed.addDevice({.productId = 0x001F,
-                   .releaseNumber = 0x0123,
-                   .busNumber = 1,
-                   .ports = {2, 4},
-                   .manufacturer = "Maker",
-                   .product = "TRV-Q8",
-                   .serialNumber = "SN7"});
+    bed.addDevice({.productId = 0x001F, .busNumber = 1, .ports = {2, 4}});
     bed.addDevice({.productId = 0x0042, .ports = {3}, .reportDescriptor = hidtest::kBootMouse});
     const auto manager = openManager();
-
     ASSERT_EQ(devicesOf(manager.get()).size(), 2u);
     IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x001F);
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(CFGetTypeID(device), IOHIDDeviceGetTypeID());
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDVendorIDKey)), 0x5A1E);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDVersionNumberKey)), 0x0123);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDLocationIDKey)), 0x01240000);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDPrimaryUsagePageKey)), 0xFF00);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDPrimaryUsageKey)), 0x01);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDMaxInputReportSizeKey)), 64);
-    EXPECT_EQ(numberProperty(device, CFSTR(kIOHIDMaxOutputReportSizeKey)), 64);
-    EXPECT_FALSE(numberProperty(device, CFSTR(kIOHIDMaxFeatureReportSizeKey)));
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDManufacturerKey)), "Maker");
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDProductKey)), "TRV-Q8");
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDSerialNumberKey)), "SN7");
-    EXPECT_EQ(stringProperty(device, CFSTR(kIOHIDTransportKey)), "USB");
-    const CFTypeRef pairs = IOHIDDeviceGetProperty(device, CFSTR(kIOHIDDeviceUsagePairsKey));
-    ASSERT_NE(pairs, nullptr);
-    EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(pairs)), 1);
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDLocationIDKey))), 0x01240000);
+    EXPECT_TRUE(CFEqual(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDTransportKey)), CFSTR("USB")));
+    EXPECT_FALSE(numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDMaxFeatureReportSizeKey))));
     EXPECT_TRUE(IOHIDDeviceConformsTo(device, 0xFF00, 0x01));
     EXPECT_FALSE(IOHIDDeviceConformsTo(device, 0x01, 0x02));
-
-    // Properties the caller sets live on the device.
-    const auto mark = matching({{"Mark", 7}});
-    EXPECT_TRUE(IOHIDDeviceSetProperty(device, CFSTR("Mark"), mark.get()));
-    EXPECT_EQ(IOHIDDeviceGetProperty(device, CFSTR("Mark")), mark.get());
 }
 
 TEST(IOHIDManager, MatchesOnUsageAndIdentifiers)
@@ -117,27 +74,27 @@ TEST(IOHIDManager, AnnouncesPresentDevicesOnceScheduledAndLaterArrivals)
     hidtest::HidTestbed bed;
     bed.addDevice({.productId = 0x0001, .ports = {1}});
     const auto manager = openManager();
-    DeviceEvents events;
-    IOHIDManagerRegisterDeviceMatchingCallback(manager.get(), DeviceEvents::onMatch, &events);
+    std::vector<IOHIDDeviceRef> matched;
+    IOHIDManagerRegisterDeviceMatchingCallback(manager.get(), note, &matched);
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    EXPECT_TRUE(events.matched.empty()); // callbacks wait for the run loop
+    EXPECT_TRUE(matched.empty()); // callbacks wait for the run loop
 
-    ASSERT_TRUE(runUntil([&] { return events.matched.size() == 1; }));
-    EXPECT_EQ(numberProperty(events.matched[0], CFSTR(kIOHIDProductIDKey)), 0x0001);
+    ASSERT_TRUE(runUntil([&] { return matched.size() == 1; }));
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(matched[0], CFSTR(kIOHIDProductIDKey))), 0x0001);
 
     bed.addDevice({.productId = 0x0002, .ports = {2}});
-    ASSERT_TRUE(runUntil([&] { return events.matched.size() == 2; }));
-    EXPECT_EQ(numberProperty(events.matched[1], CFSTR(kIOHIDProductIDKey)), 0x0002);
+    ASSERT_TRUE(runUntil([&] { return matched.size() == 2; }));
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(matched[1], CFSTR(kIOHIDProductIDKey))), 0x0002);
     EXPECT_EQ(devicesOf(manager.get()).size(), 2u);
     runFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(events.matched.size(), 2u);
+    EXPECT_EQ(matched.size(), 2u);
 
     // Nothing arrives while the run loop runs in another mode.
     IOHIDManagerUnscheduleFromRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), CFSTR("OtherMode"));
     bed.addDevice({.productId = 0x0003, .ports = {3}});
     runFor(std::chrono::milliseconds(100));
-    EXPECT_EQ(events.matched.size(), 2u);
+    EXPECT_EQ(matched.size(), 2u);
     IOHIDManagerUnscheduleFromRunLoop(manager.get(), CFRunLoopGetCurrent(), CFSTR("OtherMode"));
 }
 
@@ -147,14 +104,14 @@ TEST(IOHIDManager, ReportsRemovalsAndForgetsRemovedDevices)
     const int first = bed.addDevice({.productId = 0x0001, .ports = {1}});
     bed.addDevice({.productId = 0x0002, .ports = {2}});
     const auto manager = openManager();
-    DeviceEvents events;
-    IOHIDManagerRegisterDeviceRemovalCallback(manager.get(), DeviceEvents::onRemoval, &events);
+    std::vector<IOHIDDeviceRef> removed;
+    IOHIDManagerRegisterDeviceRemovalCallback(manager.get(), note, &removed);
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    IOHIDDeviceRef removed = deviceWithProduct(manager.get(), 0x0001);
+    IOHIDDeviceRef gone = deviceWithProduct(manager.get(), 0x0001);
 
     bed.unplug(first);
-    ASSERT_TRUE(runUntil([&] { return events.removed.size() == 1; }));
-    EXPECT_EQ(events.removed[0], removed);
+    ASSERT_TRUE(runUntil([&] { return removed.size() == 1; }));
+    EXPECT_EQ(removed[0], gone);
     ASSERT_EQ(devicesOf(manager.get()).size(), 1u);
     EXPECT_EQ(deviceWithProduct(manager.get(), 0x0001), nullptr);
 }

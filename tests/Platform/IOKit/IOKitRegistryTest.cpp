@@ -6,38 +6,28 @@
 
 using namespace hidapi;
 
-TEST(IOKitRegistry, FindsTheHidServiceAtALocation)
+TEST(IOKitRegistry, FindsTheHidServiceAtALocationAndNothingElsewhere)
 {
     hidtest::HidTestbed bed;
     bed.addDevice({.productId = 0x0001, .busNumber = 1, .ports = {1}});
     bed.addDevice({.productId = 0x0002, .busNumber = 1, .ports = {4, 2}});
-
-    CFMutableDictionaryRef matching = IOServiceMatching("IOHIDDevice");
-    ASSERT_NE(matching, nullptr);
-    const int32_t location = 0x01420000;
-    const cf::Owned<CFNumberRef> number(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &location));
-    CFDictionaryAddValue(matching, CFSTR(kIOHIDLocationIDKey), number.get());
-    const io_service_t service = IOServiceGetMatchingService(kIOMasterPortDefault, matching);
+    const auto serviceAt = [](int32_t location)
+    {
+        CFMutableDictionaryRef matching = IOServiceMatching("IOHIDDevice");
+        const cf::Owned<CFNumberRef> number(
+            CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &location));
+        CFDictionaryAddValue(matching, CFSTR(kIOHIDLocationIDKey), number.get());
+        return IOServiceGetMatchingService(kIOMasterPortDefault, matching);
+    };
+    EXPECT_EQ(serviceAt(0x01900000), IO_OBJECT_NULL);
+    const io_service_t service = serviceAt(0x01420000);
     ASSERT_NE(service, IO_OBJECT_NULL);
-
     const cf::Owned<IOHIDDeviceRef> device(IOHIDDeviceCreate(kCFAllocatorDefault, service));
-    ASSERT_TRUE(device);
-    EXPECT_EQ(numberProperty(device.get(), CFSTR(kIOHIDProductIDKey)), 0x0002);
+    EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(device.get(), CFSTR(kIOHIDProductIDKey))), 0x0002);
     EXPECT_EQ(IOObjectRelease(service), kIOReturnSuccess);
     EXPECT_EQ(IOObjectRelease(service), kIOReturnBadArgument);
     EXPECT_EQ(IOHIDDeviceCreate(kCFAllocatorDefault, service), nullptr);
-}
 
-TEST(IOKitRegistry, FindsNothingForAnotherLocationOrClass)
-{
-    hidtest::HidTestbed bed;
-    bed.addDevice({.ports = {1}});
-
-    CFMutableDictionaryRef elsewhere = IOServiceMatching("IOHIDDevice");
-    const int32_t location = 0x01900000;
-    const cf::Owned<CFNumberRef> number(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &location));
-    CFDictionaryAddValue(elsewhere, CFSTR(kIOHIDLocationIDKey), number.get());
-    EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, elsewhere), IO_OBJECT_NULL);
     EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, IOServiceMatching("IOUSBDevice")),
               IO_OBJECT_NULL);
     EXPECT_EQ(IOServiceGetMatchingService(kIOMasterPortDefault, nullptr), IO_OBJECT_NULL);

@@ -4,150 +4,96 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace hidraw;
 
 namespace
 {
 
-std::vector<const ParsedElement*> elementsOfType(const ParsedDescriptor& parsed, uint32_t type)
+// Where an element sits: type, usage page and usage, parent, bit offset, report size and count, and
+// logical range.
+auto placed(const ParsedElement& e)
 {
-    std::vector<const ParsedElement*> found;
-    for (const auto& element : parsed.elements)
-        if (element.type == type)
-            found.push_back(&element);
-    return found;
+    return std::tuple(e.type, e.usagePage, e.usage, e.parent, e.bitOffset, e.reportSize, e.reportCount,
+                      e.logicalMin, e.logicalMax);
 }
 
-const ParsedElement* elementWithUsage(const ParsedDescriptor& parsed, uint32_t page, uint32_t usage)
+// Element count, numbered reports, the largest input, output and feature reports, and the usage of
+// the first application collection.
+auto shape(const ParsedDescriptor& d)
 {
-    for (const auto& element : parsed.elements)
-        if (element.usagePage == page && element.usage == usage && !element.isCollection())
-            return &element;
-    return nullptr;
+    return std::tuple(d.elements.size(), d.numberedReports, d.maxInputReportSize, d.maxOutputReportSize,
+                      d.maxFeatureReportSize, d.applicationUsages.at(0).usagePage,
+                      d.applicationUsages.at(0).usage);
+}
+
+// The values a report gives the elements at the indices.
+std::vector<int32_t> values(const ParsedDescriptor& d, const std::vector<uint8_t>& report,
+                            std::initializer_list<size_t> indices)
+{
+    std::vector<int32_t> found;
+    for (size_t i : indices)
+        found.push_back(elementIntegerValue(d.elements.at(i), report));
+    return found;
 }
 
 } // namespace
 
 TEST(ReportDescriptor, BootKeyboardGivesModifiersLedsAndKeySelectors)
 {
+    // The application collection, 8 modifiers, 5 LEDs, then a selector for each key usage from 0.
     const ParsedDescriptor parsed = parseReportDescriptor(hidtest::kBootKeyboard);
-
-    ASSERT_EQ(parsed.elements.size(), 1u + 8 + 5 + 102);
-    for (size_t i = 0; i < parsed.elements.size(); ++i)
-        EXPECT_EQ(parsed.elements[i].cookie, i + 1);
-    EXPECT_EQ(parsed.elements[0].type, kElementCollection);
+    EXPECT_EQ(shape(parsed), std::tuple(116u, false, 8u, 1u, 0u, 1u, 6u));
     EXPECT_EQ(parsed.elements[0].collectionType, 1u);
-
-    const ParsedElement& leftControl = parsed.elements[1];
-    EXPECT_EQ(leftControl.type, kElementInputButton);
-    EXPECT_EQ(leftControl.usagePage, 0x07u);
-    EXPECT_EQ(leftControl.usage, 0xE0u);
-    EXPECT_EQ(leftControl.parent, 0);
-    EXPECT_EQ(parsed.elements[8].usage, 0xE7u);
-    EXPECT_EQ(parsed.elements[8].bitOffset, 7u);
-
-    const auto leds = elementsOfType(parsed, kElementOutput);
-    ASSERT_EQ(leds.size(), 5u);
-    EXPECT_EQ(leds[0]->usagePage, 0x08u);
-    EXPECT_EQ(leds[4]->usage, 5u);
-
-    const ParsedElement* keyA = elementWithUsage(parsed, 0x07, 0x04);
-    ASSERT_NE(keyA, nullptr);
-    EXPECT_TRUE(keyA->isArray);
-    EXPECT_EQ(keyA->arrayIndex, 4);
-    EXPECT_EQ(keyA->bitOffset, 16u);
-    EXPECT_EQ(keyA->reportCount, 6u);
-
-    EXPECT_FALSE(parsed.numberedReports);
-    EXPECT_EQ(parsed.maxInputReportSize, 8u);
-    EXPECT_EQ(parsed.maxOutputReportSize, 1u);
-    ASSERT_EQ(parsed.applicationUsages.size(), 1u);
-    EXPECT_EQ(parsed.applicationUsages[0].usagePage, 1u);
-    EXPECT_EQ(parsed.applicationUsages[0].usage, 6u);
-
-    const std::vector<uint8_t> report = {0x02, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(elementIntegerValue(*keyA, report), 1);
-    EXPECT_EQ(elementIntegerValue(*elementWithUsage(parsed, 0x07, 0x05), report), 0);
-    EXPECT_EQ(elementIntegerValue(parsed.elements[1], report), 0);
-    EXPECT_EQ(elementIntegerValue(parsed.elements[2], report), 1);
+    EXPECT_EQ(placed(parsed.elements[1]), std::tuple(kElementInputButton, 7u, 0xE0u, 0, 0u, 1u, 1u, 0, 1));
+    EXPECT_EQ(placed(parsed.elements[8]), std::tuple(kElementInputButton, 7u, 0xE7u, 0, 7u, 1u, 1u, 0, 1));
+    EXPECT_EQ(placed(parsed.elements[13]), std::tuple(kElementOutput, 8u, 5u, 0, 4u, 1u, 1u, 0, 1));
+    const ParsedElement& keyA = parsed.elements[18];
+    EXPECT_EQ(placed(keyA), std::tuple(kElementInputButton, 7u, 4u, 0, 16u, 8u, 6u, 0, 0x65));
+    EXPECT_TRUE(keyA.isArray);
+    EXPECT_EQ(keyA.arrayIndex, 4);
+    // Left shift and key A.
+    EXPECT_EQ(values(parsed, {0x02, 0, 0, 0x04, 0, 0, 0, 0}, {1, 2, 18, 19}),
+              (std::vector<int32_t>{0, 1, 1, 0}));
 }
 
 TEST(ReportDescriptor, BootMouseNestsItsPointerAndReadsSignedRelativeAxes)
 {
     const ParsedDescriptor parsed = parseReportDescriptor(hidtest::kBootMouse);
-
-    ASSERT_EQ(parsed.elements.size(), 7u);
-    EXPECT_EQ(parsed.elements[1].type, kElementCollection);
+    EXPECT_EQ(shape(parsed), std::tuple(7u, false, 3u, 0u, 0u, 1u, 2u));
+    EXPECT_EQ(placed(parsed.elements[1]), std::tuple(kElementCollection, 1u, 1u, 0, 0u, 0u, 0u, 0, 0));
     EXPECT_EQ(parsed.elements[1].collectionType, 0u);
-    EXPECT_EQ(parsed.elements[1].parent, 0);
     const ParsedElement& x = parsed.elements[5];
-    EXPECT_EQ(x.usage, 0x30u);
-    EXPECT_EQ(x.type, kElementInputAxis);
-    EXPECT_EQ(x.parent, 1);
-    EXPECT_EQ(x.logicalMin, -127);
-    EXPECT_EQ(x.logicalMax, 127);
+    EXPECT_EQ(placed(x), std::tuple(kElementInputAxis, 1u, 0x30u, 1, 8u, 8u, 1u, -127, 127));
     EXPECT_EQ(x.physicalMin, -127);
     EXPECT_TRUE(x.flags & kFlagRelative);
-    EXPECT_EQ(x.bitOffset, 8u);
-    EXPECT_EQ(parsed.maxInputReportSize, 3u);
-
-    const std::vector<uint8_t> report = {0x05, 0xFB, 0x7F};
-    EXPECT_EQ(elementIntegerValue(x, report), -5);
-    EXPECT_EQ(elementIntegerValue(parsed.elements[6], report), 127);
-    EXPECT_EQ(elementIntegerValue(parsed.elements[2], report), 1);
-    EXPECT_EQ(elementIntegerValue(parsed.elements[3], report), 0);
-    EXPECT_EQ(elementIntegerValue(parsed.elements[4], report), 1);
+    EXPECT_EQ(values(parsed, {0x05, 0xFB, 0x7F}, {2, 3, 4, 5, 6}), (std::vector<int32_t>{1, 0, 1, -5, 127}));
 }
 
 TEST(ReportDescriptor, GamepadReadsAxesHatAndButtonsAfterTheReportId)
 {
+    // The application collection, X, Y, Z, Rz, the hat, then buttons 1 to 12.
     const ParsedDescriptor parsed = parseReportDescriptor(hidtest::kGamepad);
-
-    ASSERT_EQ(parsed.elements.size(), 1u + 4 + 1 + 12);
-    EXPECT_TRUE(parsed.numberedReports);
-    EXPECT_EQ(parsed.maxInputReportSize, 8u);
-    const ParsedElement* rz = elementWithUsage(parsed, 0x01, 0x35);
-    ASSERT_NE(rz, nullptr);
-    EXPECT_EQ(rz->type, kElementInputAxis);
-    EXPECT_EQ(rz->logicalMax, 255);
-    EXPECT_EQ(rz->reportId, 1u);
-
-    const ParsedElement* hat = elementWithUsage(parsed, 0x01, 0x39);
-    ASSERT_NE(hat, nullptr);
-    EXPECT_EQ(hat->type, kElementInputMisc);
-    EXPECT_EQ(hat->physicalMax, 315);
-    EXPECT_EQ(hat->unit, 0x14u);
-    EXPECT_TRUE(hat->flags & kFlagNullState);
-    EXPECT_EQ(hat->bitOffset, 32u);
-
-    const ParsedElement* button12 = elementWithUsage(parsed, 0x09, 12);
-    ASSERT_NE(button12, nullptr);
-    EXPECT_EQ(button12->unit, 0u);
-    EXPECT_EQ(button12->bitOffset, 51u);
-
-    const std::vector<uint8_t> data = {0x00, 0x80, 0xFF, 0x10, 0x03, 0x01, 0x08};
-    EXPECT_EQ(elementIntegerValue(*elementWithUsage(parsed, 0x01, 0x31), data), 0x80);
-    EXPECT_EQ(elementIntegerValue(*hat, data), 3);
-    EXPECT_EQ(elementIntegerValue(*elementWithUsage(parsed, 0x09, 1), data), 1);
-    EXPECT_EQ(elementIntegerValue(*elementWithUsage(parsed, 0x09, 2), data), 0);
-    EXPECT_EQ(elementIntegerValue(*button12, data), 1);
+    EXPECT_EQ(shape(parsed), std::tuple(18u, true, 8u, 0u, 0u, 1u, 5u));
+    EXPECT_EQ(placed(parsed.elements[4]), std::tuple(kElementInputAxis, 1u, 0x35u, 0, 24u, 8u, 1u, 0, 255));
+    EXPECT_EQ(parsed.elements[4].reportId, 1u);
+    const ParsedElement& hat = parsed.elements[5];
+    EXPECT_EQ(placed(hat), std::tuple(kElementInputMisc, 1u, 0x39u, 0, 32u, 4u, 1u, 0, 7));
+    EXPECT_EQ(std::tuple(hat.physicalMax, hat.unit, bool(hat.flags & kFlagNullState)),
+              std::tuple(315, 0x14u, true));
+    EXPECT_EQ(placed(parsed.elements[17]), std::tuple(kElementInputButton, 9u, 12u, 0, 51u, 1u, 1u, 0, 1));
+    EXPECT_EQ(parsed.elements[17].unit, 0u);
+    EXPECT_EQ(values(parsed, {0x00, 0x80, 0xFF, 0x10, 0x03, 0x01, 0x08}, {2, 5, 6, 7, 17}),
+              (std::vector<int32_t>{0x80, 3, 1, 0, 1}));
 }
 
 TEST(ReportDescriptor, VendorDeviceKeepsEachReportAsOneElement)
 {
     const ParsedDescriptor parsed = parseReportDescriptor(hidtest::kVendor64);
-
-    ASSERT_EQ(parsed.elements.size(), 3u);
-    EXPECT_EQ(parsed.elements[1].type, kElementInputMisc);
-    EXPECT_EQ(parsed.elements[1].reportCount, 64u);
-    EXPECT_EQ(parsed.elements[1].reportSize, 8u);
+    EXPECT_EQ(shape(parsed), std::tuple(3u, false, 64u, 64u, 0u, 0xFF00u, 1u));
+    EXPECT_EQ(placed(parsed.elements[1]), std::tuple(kElementInputMisc, 0xFF00u, 2u, 0, 0u, 8u, 64u, 0, 255));
     EXPECT_EQ(parsed.elements[2].type, kElementOutput);
-    EXPECT_EQ(parsed.maxInputReportSize, 64u);
-    EXPECT_EQ(parsed.maxOutputReportSize, 64u);
-    EXPECT_EQ(parsed.maxFeatureReportSize, 0u);
-    ASSERT_EQ(parsed.applicationUsages.size(), 1u);
-    EXPECT_EQ(parsed.applicationUsages[0].usagePage, 0xFF00u);
-
     std::vector<uint8_t> report(64);
     for (size_t i = 0; i < report.size(); ++i)
         report[i] = uint8_t(i + 1);
@@ -163,10 +109,8 @@ TEST(ReportDescriptor, FieldsBeyondTheirUsagesShareTheLastUsage)
                                              0x75, 0x08, 0x95, 0x04, 0x81, 0x02};
     const ParsedDescriptor parsed = parseReportDescriptor(descriptor);
     ASSERT_EQ(parsed.elements.size(), 2u);
-    EXPECT_EQ(parsed.elements[0].reportCount, 1u);
-    EXPECT_EQ(parsed.elements[1].usage, 2u);
-    EXPECT_EQ(parsed.elements[1].reportCount, 3u);
-    EXPECT_EQ(parsed.elements[1].bitOffset, 8u);
+    EXPECT_EQ(placed(parsed.elements[0]), std::tuple(kElementInputMisc, 0xFF00u, 1u, -1, 0u, 8u, 1u, 0, 0));
+    EXPECT_EQ(placed(parsed.elements[1]), std::tuple(kElementInputMisc, 0xFF00u, 2u, -1, 8u, 8u, 3u, 0, 0));
 }
 
 TEST(ReportDescriptor, ReadsRangesAsDevicesWriteThem)
@@ -177,9 +121,8 @@ TEST(ReportDescriptor, ReadsRangesAsDevicesWriteThem)
                                              0xFF, 0x55, 0x0E, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02};
     const ParsedDescriptor parsed = parseReportDescriptor(descriptor);
     ASSERT_EQ(parsed.elements.size(), 1u);
-    EXPECT_EQ(parsed.elements[0].usagePage, 0x0Cu);
-    EXPECT_EQ(parsed.elements[0].usage, 0x38u);
-    EXPECT_EQ(parsed.elements[0].logicalMax, 255);
+    EXPECT_EQ(placed(parsed.elements[0]),
+              std::tuple(kElementInputMisc, 0x0Cu, 0x38u, -1, 0u, 8u, 1u, 0, 255));
     EXPECT_EQ(parsed.elements[0].unitExponent, 0x0Eu);
     EXPECT_EQ(elementIntegerValue(parsed.elements[0], std::vector<uint8_t>{0xF0}), 0xF0);
 }

@@ -2,70 +2,47 @@
 // is taken, the events that reach the handler on the main run loop, reports both ways.
 #include "HidUtil.h"
 #include "HID_Utilities.h"
+#include "HidApi.h"
 #include "HidCtrl.h"
 #include "HidTestbed.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <tuple>
 
 using namespace hidtest;
+using hidapi::pattern;
+using hidapi::runFor;
+using hidapi::runUntil;
 
 namespace
 {
-constexpr uint16_t kTrvQ8 = 0x001F;
+// Each event with the device control object's state, version and report length as the handler sees them.
+using Event = std::tuple<std::string, int, int, unsigned int>;
 
-// Records each event with the device control object's cache as the handler sees it then.
 struct RecordingHandler : HidHandler
 {
-    struct Event
-    {
-        std::string name;
-        int state;
-        int version;
-        unsigned int length;
-    };
-
     void removalCallBack() override { record("removal"); }
     void matchingCallBack() override { record("matching"); }
     void inputCallBack() override { record("input"); }
 
     void record(const char* name)
     {
-        if (ctrl != nullptr)
-            events.push_back({name, ctrl->getState(), ctrl->getVersion(), ctrl->getLength()});
-        else
-            events.push_back({name, 0, 0, 0});
+        events.emplace_back(name, ctrl != nullptr ? ctrl->getState() : 0,
+                            ctrl != nullptr ? ctrl->getVersion() : 0,
+                            ctrl != nullptr ? ctrl->getLength() : 0);
     }
 
     HidCtrl* ctrl = nullptr;
     std::vector<Event> events;
 };
 
-void runMainRunLoop(double seconds = 0.1)
-{
-    CFRunLoopRunInMode(kCFRunLoopDefaultMode, seconds, false);
-}
-
-bool runUntil(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 200 && !condition(); ++i)
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
-    return condition();
-}
-
-std::vector<uint8_t> report(size_t length, uint8_t first)
-{
-    std::vector<uint8_t> bytes(length);
-    for (size_t i = 0; i < length; ++i)
-        bytes[i] = uint8_t(first + i);
-    return bytes;
-}
-
 DeviceSpec trvQ8(uint16_t release, std::vector<uint32_t> ports = {1})
 {
-    return {.productId = kTrvQ8, .releaseNumber = release, .ports = std::move(ports)};
+    return {.productId = 0x001F, .releaseNumber = release, .ports = std::move(ports)};
 }
 
 class DeviceConnectionTest : public ::testing::Test
@@ -84,49 +61,41 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
     ASSERT_TRUE(util.initialize(&handler, 1));
     ASSERT_TRUE(util.deviceMatching());
     EXPECT_EQ(util.deviceVersion(), 200);
-    runMainRunLoop();
+    runFor(std::chrono::milliseconds(100));
     EXPECT_TRUE(handler.events.empty()) << "the device taken at start is not announced";
 
     bed.unplug(lower);
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
-    EXPECT_EQ(handler.events[0].name, "removal");
+    EXPECT_EQ(std::get<0>(handler.events[0]), "removal");
     EXPECT_EQ(util.deviceVersion(), 0);
-    runMainRunLoop();
+    runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(handler.events.size(), 1u) << "the device present all along is not taken";
 
     bed.unplug(upper);
     bed.addDevice(trvQ8(0x0300, {3}));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
-    EXPECT_EQ(handler.events[1].name, "matching");
+    EXPECT_EQ(std::get<0>(handler.events[1]), "matching");
     EXPECT_EQ(util.deviceVersion(), 300);
-    util.finalize();
 }
 
-TEST_F(DeviceConnectionTest, DeviceTypeZeroTakesOnlyAProductIdThatReadsZero)
+TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
 {
-    bed.addDevice(trvQ8(0x0100));
-    HidUtil util;
-    ASSERT_TRUE(util.initialize(&handler, 0));
-    EXPECT_FALSE(util.deviceMatching());
-    bed.addDevice(trvQ8(0x0100, {2}));
-    runMainRunLoop(0.2);
-    EXPECT_TRUE(handler.events.empty());
-    util.finalize();
-
-    HidUtil another;
-    ASSERT_TRUE(another.initialize(&handler, 0));
-    IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
-    EXPECT_TRUE(another.deviceMatching());
-    another.finalize();
-}
-
-TEST_F(DeviceConnectionTest, IgnoresOtherProductsOfTheVendor)
-{
-    bed.addDevice({.productId = 0x0020});
+    bed.addDevice({.productId = 0x0020}); // another product of the vendor
     HidUtil util;
     ASSERT_TRUE(util.initialize(&handler, 1));
     EXPECT_FALSE(util.deviceMatching());
-    EXPECT_EQ(util.deviceVersion(), 0);
+    util.finalize();
+
+    // Type 0 takes only a product ID that reads 0: no TRV-Q8, present or arriving.
+    bed.addDevice(trvQ8(0x0100, {2}));
+    HidUtil typeZero;
+    ASSERT_TRUE(typeZero.initialize(&handler, 0));
+    EXPECT_FALSE(typeZero.deviceMatching());
+    bed.addDevice(trvQ8(0x0100, {3}));
+    runFor(std::chrono::milliseconds(200));
+    EXPECT_TRUE(handler.events.empty());
+    IOHIDDeviceSetProperty(HIDGetFirstDevice(), CFSTR("ProductID"), nullptr);
+    EXPECT_TRUE(typeZero.deviceMatching());
 }
 
 TEST_F(DeviceConnectionTest, ReadsTheReleaseNumberDigitByDigit)
@@ -143,31 +112,7 @@ TEST_F(DeviceConnectionTest, ReadsTheReleaseNumberDigitByDigit)
     }
 }
 
-TEST_F(DeviceConnectionTest, CopiesInputReportsUpTo64BytesAndAsFarAsAsked)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    HidUtil util;
-    ASSERT_TRUE(util.initialize(&handler, 1));
-    ASSERT_TRUE(util.deviceMatching());
-    unsigned char buffer[256] = {};
-    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 0u) << "nothing right after the take";
-
-    bed.writeInputReport(device, report(64, 1));
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
-    EXPECT_EQ(util.deviceInput(buffer, 4), 4u);
-    EXPECT_EQ(buffer[3], 4);
-    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 64u) << "reading does not consume the report";
-    EXPECT_EQ(buffer[63], 64);
-    EXPECT_EQ(util.deviceInput(nullptr, 10), 0u);
-    EXPECT_EQ(util.deviceInput(buffer, 0), 0u);
-
-    // A longer report fills the 64-byte buffer and counts as 64 bytes.
-    HidUtil::Handle_IOHIDDeviceIOHIDReportCallback(nullptr, kIOReturnSuccess, nullptr, kIOHIDReportTypeInput,
-                                                   0, nullptr, 80);
-    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 64u);
-}
-
-TEST_F(DeviceConnectionTest, SendsOutputReportsWithReportNumberZero)
+TEST_F(DeviceConnectionTest, CopiesInputUpTo64BytesAndSendsOutputWithReportNumberZero)
 {
     const int device = bed.addDevice(trvQ8(0x0100));
     HidUtil util;
@@ -175,17 +120,29 @@ TEST_F(DeviceConnectionTest, SendsOutputReportsWithReportNumberZero)
     unsigned char command[64] = {0xF0, 1, 2, 3};
     EXPECT_FALSE(util.deviceOutput(command, 64)) << "no device held yet";
     ASSERT_TRUE(util.deviceMatching());
+    unsigned char buffer[256] = {};
+    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 0u) << "nothing right after the take";
+
+    bed.writeInputReport(device, pattern(64, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+    EXPECT_EQ(util.deviceInput(buffer, 4), 4u);
+    EXPECT_EQ(buffer[3], 4);
+    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 64u) << "reading does not consume the report";
+    EXPECT_EQ(buffer[63], 64);
+    EXPECT_EQ(util.deviceInput(nullptr, 10), 0u);
+    EXPECT_EQ(util.deviceInput(buffer, 0), 0u);
+    // A longer report fills the 64-byte buffer and counts as 64 bytes.
+    HidUtil::Handle_IOHIDDeviceIOHIDReportCallback(nullptr, kIOReturnSuccess, nullptr, kIOHIDReportTypeInput,
+                                                   0, nullptr, 80);
+    EXPECT_EQ(util.deviceInput(buffer, sizeof(buffer)), 64u);
 
     EXPECT_FALSE(util.deviceOutput(command, 0));
     EXPECT_FALSE(util.deviceOutput(nullptr, 64));
-    EXPECT_EQ(bed.drainOutput(device), 0u);
-
     EXPECT_TRUE(util.deviceOutput(command, 64));
-    const auto sent = bed.readOutputReport(device, 65);
-    ASSERT_TRUE(sent.has_value());
-    EXPECT_EQ((*sent)[0], 0);
-    EXPECT_EQ((*sent)[1], 0xF0);
-    EXPECT_EQ((*sent)[4], 3);
+    std::vector<uint8_t> sent(command, command + 64);
+    sent.insert(sent.begin(), 0);
+    EXPECT_EQ(bed.readOutputReport(device, 65), sent);
+    EXPECT_EQ(bed.drainOutput(device), 0u);
 }
 
 TEST_F(DeviceConnectionTest, OnlyOneConnectionIsLiveAndARefusedOneLeavesItAlone)
@@ -201,7 +158,7 @@ TEST_F(DeviceConnectionTest, OnlyOneConnectionIsLiveAndARefusedOneLeavesItAlone)
         refused.finalize();
     }
     EXPECT_EQ(HidUtil::m_pinstance, live.get());
-    bed.writeInputReport(device, report(8, 1));
+    bed.writeInputReport(device, pattern(8, 1));
     ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
 
     live->finalize();
@@ -214,19 +171,6 @@ TEST_F(DeviceConnectionTest, OnlyOneConnectionIsLiveAndARefusedOneLeavesItAlone)
     HidUtil next;
     EXPECT_TRUE(next.initialize(&handler, 1));
     EXPECT_TRUE(next.deviceMatching());
-}
-
-TEST_F(DeviceConnectionTest, FinalizeForgetsTheDeviceWithoutTellingTheHandler)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    HidUtil util;
-    ASSERT_TRUE(util.initialize(&handler, 1));
-    ASSERT_TRUE(util.deviceMatching());
-    util.finalize();
-    bed.writeInputReport(device, report(8, 1));
-    bed.unplug(device);
-    runMainRunLoop(0.2);
-    EXPECT_TRUE(handler.events.empty());
 }
 
 TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
@@ -249,7 +193,7 @@ TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
     for (int i = 0; i < 20; ++i)
     {
         bed.drainOutput(device);
-        runMainRunLoop(0.005);
+        runFor(std::chrono::milliseconds(5));
     }
     bed.unplug(device);
     EXPECT_TRUE(runUntil([&] { return !handler.events.empty(); }));
@@ -280,90 +224,58 @@ TEST_F(DeviceControlTest, WithoutADeviceWaitsForItsArrival)
     bed.addDevice(trvQ8(0x0123));
     ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
     ASSERT_EQ(handler.events.size(), 1u);
-    EXPECT_EQ(handler.events[0].name, "matching");
-    EXPECT_EQ(handler.events[0].state, 1);
-    EXPECT_EQ(handler.events[0].version, 123);
-    EXPECT_EQ(handler.events[0].length, 0u);
+    EXPECT_EQ(handler.events[0], Event("matching", 1, 123, 0));
 }
 
-TEST_F(DeviceControlTest, TakesAPresentDeviceSilently)
+TEST_F(DeviceControlTest, TakesAPresentDeviceSilentlyAndKeepsItsOneConnection)
 {
-    bed.addDevice(trvQ8(0x0200));
+    const int device = bed.addDevice(trvQ8(0x0200));
     ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    runMainRunLoop();
+    HidUtil* live = HidUtil::m_pinstance;
     EXPECT_EQ(ctrl.getState(), 1);
     EXPECT_EQ(ctrl.getVersion(), 200);
     EXPECT_EQ(ctrl.getLength(), 0u);
-    EXPECT_TRUE(handler.events.empty());
-}
-
-TEST_F(DeviceControlTest, KeepsTheBytesOfALongerEarlierReportPastAShortOne)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    bed.writeInputReport(device, report(64, 1));
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
-    bed.writeInputReport(device, report(10, 200));
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
-
-    EXPECT_EQ(handler.events[1].length, 10u);
-    EXPECT_EQ(ctrl.getData()[0], 200);
-    EXPECT_EQ(ctrl.getData()[9], 209);
-    EXPECT_EQ(ctrl.getData()[10], 11);
-    EXPECT_EQ(ctrl.getData()[63], 64);
-}
-
-TEST_F(DeviceControlTest, ASendSetsStateTwoEvenWhenItFailsAndARemovalClearsEverything)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    bed.writeInputReport(device, report(64, 1));
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
-
-    bed.hangUp(device);
-    unsigned char command[64] = {0xF1};
-    EXPECT_FALSE(ctrl.setData(command, 64));
-    EXPECT_EQ(ctrl.getState(), 2);
-
-    bed.announceRemoval(device);
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
-    EXPECT_EQ(handler.events[1].name, "removal");
-    EXPECT_EQ(handler.events[1].state, 0);
-    EXPECT_EQ(ctrl.getVersion(), 0);
-    EXPECT_EQ(ctrl.getLength(), 0u);
-    EXPECT_EQ(ctrl.getData()[0], 0);
-}
-
-TEST_F(DeviceControlTest, FinalizeTwiceAndAReadIntoNothing)
-{
-    bed.addDevice(trvQ8(0x0100));
-    ASSERT_TRUE(ctrl.initialize(&handler, 1));
     unsigned char buffer[8] = {7, 7, 7, 7, 7, 7, 7, 7};
     EXPECT_EQ(ctrl.deviceInput(buffer, 0), 0u);
     EXPECT_EQ(buffer[0], 7);
     EXPECT_EQ(ctrl.deviceInput(buffer, sizeof(buffer)), 0u);
     EXPECT_EQ(buffer[0], 0);
 
-    ctrl.finalize();
-    ctrl.finalize();
-    EXPECT_EQ(ctrl.getState(), 1) << "the cache keeps its last values";
-    EXPECT_EQ(HidUtil::m_pinstance, nullptr);
-}
-
-TEST_F(DeviceControlTest, ASecondInitializeIsRefusedAndKeepsTheLiveConnection)
-{
-    const int device = bed.addDevice(trvQ8(0x0100));
-    ASSERT_TRUE(ctrl.initialize(&handler, 1));
-    HidUtil* live = HidUtil::m_pinstance;
-
     RecordingHandler other;
     EXPECT_FALSE(ctrl.initialize(&other, 1));
     EXPECT_EQ(HidUtil::m_pinstance, live);
     EXPECT_EQ(ctrl.getState(), 1);
-    bed.writeInputReport(device, report(8, 1));
-    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+    bed.writeInputReport(device, pattern(8, 1));
+    ASSERT_TRUE(runUntil([&] { return !handler.events.empty(); }));
+    EXPECT_EQ(std::get<0>(handler.events[0]), "input") << "the device taken at start is not announced";
     EXPECT_TRUE(other.events.empty());
 
     ctrl.finalize();
+    ctrl.finalize();
+    EXPECT_EQ(ctrl.getState(), 1) << "the cache keeps its last values";
     EXPECT_EQ(HidUtil::m_pinstance, nullptr) << "the live connection is not left behind";
+}
+
+TEST_F(DeviceControlTest, KeepsTheBytesOfALongerReportAndASendSetsStateTwoEvenWhenItFails)
+{
+    const int device = bed.addDevice(trvQ8(0x0100));
+    ASSERT_TRUE(ctrl.initialize(&handler, 1));
+    bed.writeInputReport(device, pattern(64, 1));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 1; }));
+    bed.writeInputReport(device, pattern(10, 200));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
+    EXPECT_EQ(handler.events[1], Event("input", 1, 100, 10));
+    EXPECT_EQ(ctrl.getData()[0], 200);
+    EXPECT_EQ(ctrl.getData()[9], 209);
+    EXPECT_EQ(ctrl.getData()[10], 11) << "past the short report, the longer one's bytes stay";
+    EXPECT_EQ(ctrl.getData()[63], 64);
+
+    bed.hangUp(device);
+    unsigned char command[64] = {0xF1};
+    EXPECT_FALSE(ctrl.setData(command, 64));
+    EXPECT_EQ(ctrl.getState(), 2);
+    bed.announceRemoval(device);
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 3; }));
+    EXPECT_EQ(handler.events[2], Event("removal", 0, 0, 0));
+    EXPECT_EQ(ctrl.getData()[0], 0);
 }

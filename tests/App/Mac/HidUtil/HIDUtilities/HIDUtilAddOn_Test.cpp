@@ -6,19 +6,12 @@
 
 using namespace hidlibtest;
 
-namespace
-{
-class HIDUtilAddOnTest : public HidLibTest
-{
-};
-} // namespace
+using HIDUtilAddOnTest = StickTest;
 
 TEST_F(HIDUtilAddOnTest, FindsTheServiceAtTheDevicesLocation)
 {
-    add(stickDescription());
-    buildList();
     EXPECT_EQ(AllocateHIDObjectFromIOHIDDeviceRef(nullptr), 0u);
-    io_service_t service = AllocateHIDObjectFromIOHIDDeviceRef(device(1, 2));
+    io_service_t service = AllocateHIDObjectFromIOHIDDeviceRef(stick);
     ASSERT_NE(service, 0u);
     EXPECT_TRUE(FreeHIDObject(service));
 }

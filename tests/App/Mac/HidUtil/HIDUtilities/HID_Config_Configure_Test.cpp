@@ -12,17 +12,12 @@ using namespace hidlibtest;
 
 namespace
 {
-class HIDConfigureTest : public HidLibTest
+class HIDConfigureTest : public StickTest
 {
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickDescription());
-        buildList();
-        stick = device(1, 2);
-        x = element(stick, 1, 0x30);
-        y = element(stick, 1, 0x31);
-        button2 = element(stick, 9, 2);
+        StickTest::SetUp();
         sendAndWait(stickNumber, stickReport(512, 100), x, 512);
     }
 
@@ -30,7 +25,7 @@ protected:
     {
         if (mover.joinable())
             mover.join();
-        HidLibTest::TearDown();
+        StickTest::TearDown();
     }
 
     // Sends the report a little after the search has taken its baseline.
@@ -68,66 +63,41 @@ protected:
     }
 
     static constexpr float kTimeout = 0.4f;
-    int stickNumber = 0;
-    IOHIDDeviceRef stick = nullptr;
-    IOHIDElementRef x = nullptr;
-    IOHIDElementRef y = nullptr;
-    IOHIDElementRef button2 = nullptr;
     std::thread mover;
 };
 } // namespace
 
-TEST_F(HIDConfigureTest, OneDeviceNeedsMoreThanTenPercentOfTheLogicalRange)
+TEST_F(HIDConfigureTest, OneDeviceNeedsMoreThanTenPercentOfTheLogicalRangeOrAnyChangeOfAButton)
 {
     EXPECT_EQ(configureSingle(stickReport(512, 125)), nullptr);
     EXPECT_EQ(configureSingle(stickReport(512, 126)), y);
     EXPECT_EQ(configureSingle(stickReport(512, 74)), y);
+    EXPECT_EQ(configureSingle(stickReport(512, 100, 0x02)), element(stick, 9, 2));
 }
 
-TEST_F(HIDConfigureTest, OneDeviceTakesAnyChangeOfAButton)
+TEST_F(HIDConfigureTest, AllDevicesTakeTenPercentOfThePhysicalRangeAndPassOverArraysAndMultiCountElements)
 {
-    EXPECT_EQ(configureSingle(stickReport(512, 100, 0x02)), button2);
+    add(trvAt(1, 1));
+    buildList();
+    // X: physical 0 to 1023, baseline 512; 614 is 9.97 %, 615 is 10.07 %. A pressed key moves an
+    // array selector, and the TRV-Q8's report is one 64-count element.
+    EXPECT_EQ(configureAll(stickReport(614, 100)).second, nullptr);
+    EXPECT_EQ(configureAll(stickReport(512, 100, 0, 2)).second, nullptr);
+    EXPECT_EQ(configureAll(stickReport(615, 100)), std::pair(stick, x));
+    EXPECT_EQ(gElementCFArrayRef, nullptr);
 }
 
-TEST_F(HIDConfigureTest, OneDeviceGivesUpAfterTheFirstPassWithANegativeTimeOut)
+TEST_F(HIDConfigureTest, OneDeviceGivesUpAfterTheFirstPassOrWithoutTheListThatAllDevicesBuild)
 {
     IOHIDElementRef found = x;
     EXPECT_FALSE(HIDConfigureSingleDeviceAction(stick, &found, -1.0f));
     EXPECT_EQ(found, nullptr);
-}
-
-TEST_F(HIDConfigureTest, OneDeviceNeedsTheDeviceList)
-{
     HIDReleaseDeviceList();
-    IOHIDElementRef found = x;
+    found = x;
     EXPECT_FALSE(HIDConfigureSingleDeviceAction(stick, &found, 0.1f));
     EXPECT_EQ(found, x);
     EXPECT_FALSE(HIDConfigureSingleDeviceAction(nullptr, &found, 0.1f));
-}
 
-TEST_F(HIDConfigureTest, AllDevicesTakeTenPercentOfThePhysicalRange)
-{
-    // X: physical 0 to 1023, baseline 512; 614 is 9.97 %, 615 is 10.07 %.
-    EXPECT_EQ(configureAll(stickReport(614, 100)).second, nullptr);
-    const auto [foundDevice, found] = configureAll(stickReport(615, 100));
-    EXPECT_EQ(foundDevice, stick);
-    EXPECT_EQ(found, x);
-    EXPECT_EQ(gElementCFArrayRef, nullptr);
-}
-
-TEST_F(HIDConfigureTest, AllDevicesPassOverArraysAndMultiCountElements)
-{
-    add(trvDescription(1, 1));
-    buildList();
-    stick = device(1, 2);
-    // A pressed key moves an array selector, and the TRV-Q8's report is one 64-count element.
-    EXPECT_EQ(configureAll(stickReport(512, 100, 0, 2)).second, nullptr);
-}
-
-TEST_F(HIDConfigureTest, AllDevicesBuildTheListThemselvesAndRefuseMissingOutPointers)
-{
-    HIDReleaseDeviceList();
-    IOHIDElementRef found = nullptr;
     EXPECT_FALSE(HIDConfigureAction(nullptr, &found, 0.1f));
     EXPECT_FALSE(HIDHaveDeviceList());
     IOHIDDeviceRef foundDevice = stick;

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 
 using namespace hidlibtest;
@@ -25,16 +26,17 @@ const bool kPrivatePreferences = []
 
 const CFStringRef kApp = CFSTR("org.trv-q8.tests.hidconfig");
 
-class HIDConfigTest : public HidLibTest
+using Found = std::pair<IOHIDDeviceRef, IOHIDElementRef>;
+
+// The stick and two identical TRV-Q8s on buses whose locations have the top bit set.
+class HIDConfigTest : public StickTest
 {
 protected:
     void SetUp() override
     {
-        stickNumber = add(stickDescription());
-        add(trvDescription(0x81, 1));
-        add(trvDescription(0x82, 3));
-        buildList();
-        stick = device(1, 2);
+        add(trvAt(0x81, 1));
+        add(trvAt(0x82, 3));
+        StickTest::SetUp();
         trvHigh = device(0x81, 1);
         trvHigher = device(0x82, 3);
         ASSERT_NE(trvHigher, nullptr);
@@ -50,19 +52,20 @@ protected:
     static std::string storedText(CFStringRef key)
     {
         CFPropertyListRef value = CFPreferencesCopyAppValue(key, kApp);
-        if (value == nullptr)
-            return "(none)";
-        const std::string result = CFGetTypeID(value) == CFStringGetTypeID()
-                                       ? text(static_cast<CFStringRef>(value))
-                                       : "(not a string)";
-        CFRelease(value);
-        return result;
+        char text[256] = "(none)";
+        if (value != nullptr && CFGetTypeID(value) == CFStringGetTypeID())
+            CFStringGetCString(static_cast<CFStringRef>(value), text, sizeof text, kCFStringEncodingUTF8);
+        if (value != nullptr)
+            CFRelease(value);
+        return text;
     }
 
-    int stickNumber = 0;
-    IOHIDDeviceRef stick = nullptr;
+    Found found() const { return {foundDevice, foundElement}; }
+
     IOHIDDeviceRef trvHigh = nullptr;
     IOHIDDeviceRef trvHigher = nullptr;
+    IOHIDDeviceRef foundDevice = nullptr;
+    IOHIDElementRef foundElement = nullptr;
 };
 } // namespace
 
@@ -74,140 +77,100 @@ TEST_F(HIDConfigTest, SavesAPreferenceWithTheUnsignedLocationAndFindsTheSameCont
     EXPECT_EQ(storedText(CFSTR("fire")),
               "d:{v:23070, p:31, l:2165309440, p:65280, u:1}, e:{p:65280, u:2, c:" +
                   std::to_string(IOHIDElementGetCookie(reply)) + "}");
-
-    IOHIDDeviceRef foundDevice = nullptr;
-    IOHIDElementRef foundElement = nullptr;
     ASSERT_TRUE(HIDRestoreElementPref(CFSTR("fire"), kApp, &foundDevice, &foundElement));
-    EXPECT_EQ(foundDevice, trvHigh);
-    EXPECT_EQ(foundElement, reply);
+    EXPECT_EQ(found(), Found(trvHigh, reply));
 
     ASSERT_TRUE(HIDSaveElementPref(CFSTR("fire"), kApp, trvHigher, element(trvHigher, 0xFF00, 2)));
     ASSERT_TRUE(HIDRestoreElementPref(CFSTR("fire"), kApp, &foundDevice, &foundElement));
     EXPECT_EQ(foundDevice, trvHigher) << "the location decides between two identical devices";
 }
 
-TEST_F(HIDConfigTest, RefusesToSaveADeviceWithoutLocationOrUsage)
+TEST_F(HIDConfigTest, RefusesToSaveWhatItCouldNotFindAgainAndToRestoreWhatIsNoPreference)
 {
-    IOHIDElementRef y = element(stick, 1, 0x31);
     IOHIDDevice_SetLongProperty(stick, CFSTR("LocationID"), 0);
     EXPECT_FALSE(HIDSaveElementPref(CFSTR("noLocation"), kApp, stick, y));
     IOHIDDevice_SetLongProperty(stick, CFSTR("LocationID"), 5);
-    for (const char* key : {"DeviceUsagePage", "DeviceUsage", "PrimaryUsagePage", "PrimaryUsage"})
-    {
-        CFStringRef name = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-        IOHIDDevice_SetLongProperty(stick, name, 0);
-        CFRelease(name);
-    }
+    for (CFStringRef key :
+         {CFSTR("DeviceUsagePage"), CFSTR("DeviceUsage"), CFSTR("PrimaryUsagePage"), CFSTR("PrimaryUsage")})
+        IOHIDDevice_SetLongProperty(stick, key, 0);
     EXPECT_FALSE(HIDSaveElementPref(CFSTR("noUsage"), kApp, stick, y));
     EXPECT_FALSE(HIDSaveElementPref(nullptr, kApp, stick, y));
     EXPECT_FALSE(HIDSaveElementPref(CFSTR("noElement"), kApp, stick, nullptr));
     EXPECT_EQ(storedText(CFSTR("noLocation")), "(none)");
     EXPECT_EQ(storedText(CFSTR("noUsage")), "(none)");
-}
 
-TEST_F(HIDConfigTest, RemovesAStoredValueOfAnotherTypeAndKeepsAStringOfTheWrongForm)
-{
-    IOHIDDeviceRef foundDevice = nullptr;
-    IOHIDElementRef foundElement = nullptr;
+    // A stored value of another type is removed; a string of the wrong form is kept.
     int number = 7;
     CFNumberRef seven = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &number);
     CFPreferencesSetAppValue(CFSTR("number"), seven, kApp);
     CFRelease(seven);
     EXPECT_FALSE(HIDRestoreElementPref(CFSTR("number"), kApp, &foundDevice, &foundElement));
     EXPECT_EQ(storedText(CFSTR("number")), "(none)");
-
     CFPreferencesSetAppValue(CFSTR("garbled"), CFSTR("d:{v:1, p:2, l:3}"), kApp);
     EXPECT_FALSE(HIDRestoreElementPref(CFSTR("garbled"), kApp, &foundDevice, &foundElement));
     EXPECT_EQ(storedText(CFSTR("garbled")), "d:{v:1, p:2, l:3}");
     EXPECT_FALSE(HIDRestoreElementPref(CFSTR("absent"), kApp, &foundDevice, &foundElement));
-    EXPECT_EQ(foundDevice, nullptr);
-    EXPECT_EQ(foundElement, nullptr);
+    EXPECT_EQ(found(), Found(nullptr, nullptr));
 }
 
 TEST_F(HIDConfigTest, ReadsThePreferenceFormLeniently)
 {
-    HIDElementConfigRecord config{};
+    HIDElementConfigRecord c{};
     ASSERT_TRUE(hu_ReadElementPrefString(
-        CFSTR("d:{v:12,p:34,l:4294967295,p:1,u:6},e:{p:7,u:4,c:-2147483648} extra"), &config));
-    EXPECT_EQ(config.vendorID, 12);
-    EXPECT_EQ(config.productID, 34);
-    EXPECT_EQ(config.locationID, -1);
-    EXPECT_EQ(config.usagePage, 1);
-    EXPECT_EQ(config.usage, 6);
-    EXPECT_EQ(config.elementUsagePage, 7);
-    EXPECT_EQ(config.elementUsage, 4);
-    EXPECT_EQ(config.elementCookie, INT32_MIN);
-    EXPECT_FALSE(hu_ReadElementPrefString(CFSTR("d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4}"), &config));
-    EXPECT_FALSE(
-        hu_ReadElementPrefString(CFSTR("D:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}"), &config));
-    EXPECT_FALSE(hu_ReadElementPrefString(nullptr, &config));
+        CFSTR("d:{v:12,p:34,l:4294967295,p:1,u:6},e:{p:7,u:4,c:-2147483648} extra"), &c));
+    EXPECT_EQ(std::tuple(c.vendorID, c.productID, c.locationID, c.usagePage, c.usage, c.elementUsagePage,
+                         c.elementUsage, c.elementCookie),
+              std::tuple(12, 34, -1, 1, 6, 7, 4, INT32_MIN));
+    EXPECT_FALSE(hu_ReadElementPrefString(CFSTR("d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4}"), &c));
+    EXPECT_FALSE(hu_ReadElementPrefString(CFSTR("D:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}"), &c));
+    EXPECT_FALSE(hu_ReadElementPrefString(nullptr, &c));
     const std::string tooLong = "d:{v:12, p:34, l:56, p:1, u:6}, e:{p:7, u:4, c:1}" + std::string(250, ' ');
     CFStringRef longText =
         CFStringCreateWithCString(kCFAllocatorDefault, tooLong.c_str(), kCFStringEncodingUTF8);
-    EXPECT_FALSE(hu_ReadElementPrefString(longText, &config));
+    EXPECT_FALSE(hu_ReadElementPrefString(longText, &c));
     CFRelease(longText);
 }
 
 TEST_F(HIDConfigTest, ScoresTheBestMatch)
 {
-    IOHIDElementRef y = element(stick, 1, 0x31);
-    IOHIDDeviceRef foundDevice = nullptr;
-    IOHIDElementRef foundElement = nullptr;
-
     // No device of the vendor, but an element with the saved usage: it wins over every other element.
     HIDElementConfigRecord config{};
     config.vendorID = 0x7777;
     config.elementUsagePage = 1;
     config.elementUsage = 0x31;
     ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
-    EXPECT_EQ(foundElement, y);
+    EXPECT_EQ(found(), Found(stick, y));
 
     // Without an element usage, the first element of the best device.
     config = record(trvHigher, element(trvHigher, 0xFF00, 3));
     config.elementUsagePage = 0;
     ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
-    EXPECT_EQ(foundDevice, trvHigher);
-    CFArrayRef elements = IOHIDDeviceCopyMatchingElements(trvHigher, nullptr, kIOHIDOptionsTypeNone);
-    EXPECT_EQ(foundElement, CFArrayGetValueAtIndex(elements, 0));
-    CFRelease(elements);
+    EXPECT_EQ(found(), Found(trvHigher, HIDGetFirstDeviceElement(trvHigher, kHIDElementTypeAll)));
 
     // Two identical devices: the location breaks the tie, else the earlier device wins.
     config = record(trvHigher, element(trvHigher, 0xFF00, 2));
     config.vendorID = 0;
     ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
-    EXPECT_EQ(foundDevice, trvHigher);
-    EXPECT_EQ(foundElement, element(trvHigher, 0xFF00, 2));
+    EXPECT_EQ(found(), Found(trvHigher, element(trvHigher, 0xFF00, 2)));
     config.locationID = 0;
     ASSERT_TRUE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
     EXPECT_EQ(foundDevice, trvHigh);
     EXPECT_EQ(gElementCFArrayRef, nullptr);
-}
 
-TEST_F(HIDConfigTest, FindsNothingWithoutTheDeviceList)
-{
-    HIDElementConfigRecord config = record(stick, element(stick, 1, 0x30));
+    // Nothing without the device list.
     HIDReleaseDeviceList();
-    IOHIDDeviceRef foundDevice = stick;
-    IOHIDElementRef foundElement = nullptr;
     EXPECT_FALSE(HIDFindDeviceAndElement(&config, &foundDevice, &foundElement));
-    EXPECT_EQ(foundDevice, stick);
+    EXPECT_EQ(foundDevice, trvHigh);
     EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 0);
     EXPECT_EQ(foundDevice, nullptr);
 }
 
 TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElementAndLeavesItsReadingsMoving)
 {
-    IOHIDElementRef x = element(stick, 1, 0x30);
-    HIDElementConfigRecord config = record(stick, x, 9);
-    EXPECT_EQ(config.actionID, 9);
-    EXPECT_EQ(config.vendorID, 0x1234);
-    EXPECT_EQ(config.productID, 0x5678);
-    EXPECT_EQ(config.locationID, 0x01200000);
-    EXPECT_EQ(config.elementUsagePage, 1);
-    EXPECT_EQ(config.elementUsage, 0x30);
-    EXPECT_EQ(config.saturationMin, 0);
-    EXPECT_EQ(config.elementCookie, int(IOHIDElementGetCookie(x)));
-
+    HIDElementConfigRecord c = record(stick, x, 9);
+    EXPECT_EQ(std::tuple(c.actionID, c.vendorID, c.productID, c.locationID, c.elementUsagePage,
+                         c.elementUsage, c.saturationMin, c.elementCookie),
+              std::tuple(9, 0x1234, 0x5678, 0x01200000, 1, 0x30, 0, int(IOHIDElementGetCookie(x))));
     // Filling stored the derived calibration: saturation 0 to 0, range 1023 to 0. Neither holds
     // the calibrated readings still.
     sendAndWait(stickNumber, stickReport(1023, 0), x, 1023);
@@ -215,17 +178,14 @@ TEST_F(HIDConfigTest, FillsARecordOnlyWithBothDeviceAndElementAndLeavesItsReadin
     sendAndWait(stickNumber, stickReport(0, 0), x, 0);
     EXPECT_EQ(IOHIDElement_GetValue(x, kIOHIDValueScaleTypeCalibrated), -1.0);
 
-    config = record(stick, nullptr, 4);
-    EXPECT_EQ(config.actionID, 4);
-    EXPECT_EQ(config.vendorID, 0);
-    EXPECT_EQ(config.elementCookie, 0);
+    c = record(stick, nullptr, 4);
+    EXPECT_EQ(std::tuple(c.actionID, c.vendorID, c.elementCookie), std::tuple(4, 0, 0));
 }
 
-TEST_F(HIDConfigTest, RestoresFileRecordsInOrderWithTheirSaturation)
+TEST_F(HIDConfigTest, RestoresWholeFileRecordsInOrderWithTheirSaturation)
 {
     FILE* file = tmpfile();
     ASSERT_NE(file, nullptr);
-    IOHIDElementRef x = element(stick, 1, 0x30);
     IOHIDElementRef command = element(trvHigher, 0xFF00, 3);
     IOHIDElement_SetCalibrationSaturationMin(x, -20);
     IOHIDElement_SetCalibrationSaturationMax(x, 900);
@@ -233,42 +193,21 @@ TEST_F(HIDConfigTest, RestoresFileRecordsInOrderWithTheirSaturation)
     HIDSaveElementConfig(file, trvHigher, command, 12);
     HIDSaveElementConfig(nullptr, trvHigher, command, 13);
     EXPECT_EQ(ftell(file), 88);
+    HIDSaveElementConfig(file, stick, x, 14);
+    ASSERT_EQ(fflush(file), 0);
+    ASSERT_EQ(ftruncate(fileno(file), 131), 0); // the last record is one byte short
 
     IOHIDElement_SetCalibrationSaturationMin(x, 0);
     rewind(file);
-    IOHIDDeviceRef foundDevice = nullptr;
-    IOHIDElementRef foundElement = nullptr;
     EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 11);
-    EXPECT_EQ(foundDevice, stick);
-    EXPECT_EQ(foundElement, x);
+    EXPECT_EQ(found(), Found(stick, x));
     EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMin(x), -20);
     EXPECT_EQ(IOHIDElement_GetCalibrationSaturationMax(x), 900);
     EXPECT_EQ(IOHIDElement_GetCalibrationMax(x), 1023);
-
     EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 12);
-    EXPECT_EQ(foundDevice, trvHigher);
-    EXPECT_EQ(foundElement, command);
-
-    // Nothing left to read: no record, nothing found.
+    EXPECT_EQ(found(), Found(trvHigher, command));
     EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 0);
-    EXPECT_EQ(foundDevice, nullptr);
-    EXPECT_EQ(foundElement, nullptr);
-    fclose(file);
-}
-
-TEST_F(HIDConfigTest, AShortFileRecordFindsNothing)
-{
-    FILE* file = tmpfile();
-    ASSERT_NE(file, nullptr);
-    HIDSaveElementConfig(file, stick, element(stick, 1, 0x30), 11);
-    ASSERT_EQ(fflush(file), 0);
-    ASSERT_EQ(ftruncate(fileno(file), 43), 0);
-    rewind(file);
-    IOHIDDeviceRef foundDevice = stick;
-    IOHIDElementRef foundElement = nullptr;
-    EXPECT_EQ(HIDRestoreElementConfig(file, &foundDevice, &foundElement), 0);
-    EXPECT_EQ(foundDevice, nullptr);
-    EXPECT_EQ(foundElement, nullptr);
+    EXPECT_EQ(found(), Found(nullptr, nullptr));
     fclose(file);
 }
 
@@ -276,20 +215,14 @@ TEST_F(HIDConfigTest, ARecordFindsItsLocationFirstAndThenTheSameVendorAndProduct
 {
     IOHIDElementRef reply = element(trvHigher, 0xFF00, 2);
     HIDElementConfigRecord config = record(trvHigher, reply, 3);
-    IOHIDDeviceRef foundDevice = nullptr;
-    IOHIDElementRef foundElement = nullptr;
     EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
     EXPECT_EQ(foundDevice, trvHigher);
-
     config.locationID = 0x0AB00000; // gone
     EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
-    EXPECT_EQ(foundDevice, trvHigh);
-    EXPECT_EQ(IOHIDElementGetUsage(foundElement), 2u);
-
+    EXPECT_EQ(found(), Found(trvHigh, element(trvHigh, 0xFF00, 2)));
     config.locationID = 0;
     EXPECT_EQ(HIDGetElementConfig(&config, &foundDevice, &foundElement), 3);
-    EXPECT_EQ(foundDevice, nullptr);
-    EXPECT_EQ(foundElement, nullptr);
+    EXPECT_EQ(found(), Found(nullptr, nullptr));
 
     // A device at the location whose elements do not match does not lead on to another device.
     config = record(trvHigher, reply, 3);

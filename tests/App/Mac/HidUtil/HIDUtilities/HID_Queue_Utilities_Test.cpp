@@ -13,22 +13,13 @@ namespace
 {
 using Events = std::vector<std::pair<IOHIDElementRef, CFIndex>>;
 
-class HIDQueueTest : public HidLibTest
+class HIDQueueTest : public StickTest
 {
 protected:
-    void SetUp() override
-    {
-        stickNumber = add(stickDescription());
-        buildList();
-        stick = device(1, 2);
-        x = element(stick, 1, 0x30);
-        y = element(stick, 1, 0x31);
-    }
-
     void TearDown() override
     {
         HIDDisposeReleaseQueue(stick);
-        HidLibTest::TearDown();
+        StickTest::TearDown();
     }
 
     // Every value waiting in the queue, oldest first, as element and integer value. An element
@@ -50,11 +41,6 @@ protected:
         IOHIDQueueRef queue = IOHIDDevice_GetQueue(stick);
         return queue != nullptr && IOHIDQueueContainsElement(queue, element);
     }
-
-    int stickNumber = 0;
-    IOHIDDeviceRef stick = nullptr;
-    IOHIDElementRef x = nullptr;
-    IOHIDElementRef y = nullptr;
 };
 } // namespace
 
@@ -112,9 +98,12 @@ TEST_F(HIDQueueTest, QueueingADeviceWatchesItsInputsOutputsAndFeaturesButNoColle
     EXPECT_TRUE(watches(x));
     EXPECT_TRUE(watches(element(stick, 8, 1)));
     EXPECT_TRUE(watches(element(stick, 0xFF00, 0x11)));
-    for (IOHIDElementRef collection : elementsOfType(stick, kIOHIDElementTypeCollection))
+    for (IOHIDElementRef collection = HIDGetFirstDeviceElement(stick, kHIDElementTypeCollection);
+         collection != nullptr; collection = HIDGetNextDeviceElement(collection, kHIDElementTypeCollection))
         EXPECT_FALSE(watches(collection));
     EXPECT_FALSE(HIDIsDeviceQueueEmpty(stick));
+    EXPECT_EQ(HIDDequeueDevice(stick), 0);
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
 }
 
 TEST_F(HIDQueueTest, DequeueingTheLastElementDisposesOfTheQueue)
@@ -134,37 +123,25 @@ TEST_F(HIDQueueTest, DequeueingTheLastElementDisposesOfTheQueue)
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick));
 }
 
-TEST_F(HIDQueueTest, DequeueingADeviceDisposesOfItsQueue)
+TEST_F(HIDQueueTest, RefusesWhatItCannotQueueOrDequeueAndLeavesTheQueueAsItWas)
 {
-    ASSERT_EQ(HIDQueueDevice(stick), 0);
-    EXPECT_EQ(HIDDequeueDevice(stick), 0);
-    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
-}
-
-TEST_F(HIDQueueTest, ADeviceWithoutAQueueRefusesEverythingButQueueing)
-{
+    // Without a queue, everything but queueing is refused.
     IOHIDValueRef value = nullptr;
     EXPECT_EQ(HIDDequeueElement(stick, x), int(kIOReturnError));
     EXPECT_EQ(HIDDequeueDevice(stick), int(kIOReturnError));
     EXPECT_FALSE(HIDGetEvent(stick, &value));
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick));
     EXPECT_EQ(HIDDisposeReleaseQueue(stick), 0);
-
+    IOHIDElementRef collection = IOHIDElementGetParent(x);
+    EXPECT_EQ(HIDQueueElement(stick, collection), int(kIOReturnBadArgument));
+    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
     EXPECT_EQ(HIDCreateQueue(stick), 0);
     ASSERT_NE(IOHIDDevice_GetQueue(stick), nullptr);
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(stick)) << "a new queue watches nothing";
-}
+    HIDDisposeReleaseQueue(stick);
 
-TEST_F(HIDQueueTest, RefusesWhatItCannotQueueAndLeavesTheQueueAsItWas)
-{
-    IOHIDElementRef collection = elementsOfType(stick, kIOHIDElementTypeCollection).at(0);
-    EXPECT_EQ(HIDQueueElement(stick, collection), int(kIOReturnBadArgument));
-    EXPECT_EQ(IOHIDDevice_GetQueue(stick), nullptr);
-
-    add(trvDescription(1, 3));
+    add(trvAt(1, 3));
     buildList();
-    stick = device(1, 2);
-    y = element(stick, 1, 0x31);
     ASSERT_EQ(HIDQueueElement(stick, y), 0);
     IOHIDQueueRef queue = IOHIDDevice_GetQueue(stick);
     sendAndWait(stickNumber, stickReport(0, 5), y, 5);
@@ -174,25 +151,19 @@ TEST_F(HIDQueueTest, RefusesWhatItCannotQueueAndLeavesTheQueueAsItWas)
     sendAndWait(stickNumber, stickReport(0, 6), y, 6);
     EXPECT_EQ(takeEvents(), (Events{{y, 5}, {y, 6}})) << "still started, nothing lost";
 
-    IOHIDValueRef value = nullptr;
-    EXPECT_EQ(HIDQueueElement(nullptr, x), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDQueueElement(stick, nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDQueueDevice(nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDDequeueElement(nullptr, x), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDDequeueElement(stick, nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDDequeueDevice(nullptr), int(kIOReturnBadArgument));
-    EXPECT_EQ(HIDCreateQueue(nullptr), 0);
-    EXPECT_EQ(HIDDisposeReleaseQueue(nullptr), 0);
+    EXPECT_EQ((std::vector{HIDQueueElement(nullptr, x), HIDQueueElement(stick, nullptr),
+                           HIDQueueDevice(nullptr), HIDDequeueElement(nullptr, x),
+                           HIDDequeueElement(stick, nullptr), HIDDequeueDevice(nullptr)}),
+              std::vector<int>(6, kIOReturnBadArgument));
+    EXPECT_EQ(HIDCreateQueue(nullptr) + HIDDisposeReleaseQueue(nullptr), 0);
     EXPECT_TRUE(HIDIsDeviceQueueEmpty(nullptr));
     EXPECT_FALSE(HIDGetEvent(nullptr, &value));
 }
 
 TEST_F(HIDQueueTest, ReleasingAllQueuesReportsTheLastDevice)
 {
-    add(trvDescription(1, 3));
+    add(trvAt(1, 3));
     buildList();
-    stick = device(1, 2);
-    x = element(stick, 1, 0x30);
     ASSERT_EQ(HIDQueueElement(stick, x), 0);
     // The TRV-Q8 at port 3 comes last and has no queue.
     EXPECT_EQ(HIDReleaseAllDeviceQueues(), int(kIOReturnError));
@@ -203,10 +174,6 @@ TEST_F(HIDQueueTest, ReleasingAllQueuesReportsTheLastDevice)
     ASSERT_EQ(HIDQueueDevice(trv), 0);
     EXPECT_EQ(HIDReleaseAllDeviceQueues(), 0);
     EXPECT_EQ(IOHIDDevice_GetQueue(trv), nullptr);
-}
-
-TEST_F(HIDQueueTest, ReleasingAllQueuesWithoutAListDoesNothing)
-{
     HIDReleaseDeviceList();
-    EXPECT_EQ(HIDReleaseAllDeviceQueues(), 0);
+    EXPECT_EQ(HIDReleaseAllDeviceQueues(), 0) << "no list";
 }

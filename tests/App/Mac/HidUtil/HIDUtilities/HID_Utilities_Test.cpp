@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 using namespace hidlibtest;
 
@@ -26,167 +27,174 @@ template <typename Dump> std::string captured(Dump dump)
     return testing::internal::GetCapturedStdout();
 }
 
-std::vector<IOHIDElementRef> walk(IOHIDDeviceRef device, UInt32 typeMask)
+std::vector<IOHIDDeviceRef> listed()
 {
-    std::vector<IOHIDElementRef> found;
-    for (IOHIDElementRef element = HIDGetFirstDeviceElement(device, typeMask); element != nullptr;
-         element = HIDGetNextDeviceElement(element, typeMask))
-        found.push_back(element);
-    return found;
+    std::vector<IOHIDDeviceRef> devices;
+    for (IOHIDDeviceRef device = HIDGetFirstDevice(); device != nullptr; device = HIDGetNextDevice(device))
+        devices.push_back(device);
+    return devices;
 }
 
-class HIDUtilitiesTest : public HidLibTest
+std::vector<long> productsListed()
 {
-};
+    std::vector<long> products;
+    for (IOHIDDeviceRef device : listed())
+        products.push_back(IOHIDDevice_GetProductID(device));
+    return products;
+}
+
+using HIDDeviceListTest = HidLibTest;
+using HIDUtilitiesTest = StickTest;
 } // namespace
 
-TEST_F(HIDUtilitiesTest, TellsDevicesAndElementsApart)
+TEST_F(HIDDeviceListTest, ListsDevicesInUnsignedOrderOfLocationFromOneManagerThatSaysNothing)
 {
-    add(stickDescription());
+    for (uint16_t product : {3, 1, 2})
+        add({.productId = product, .ports = {product}});
+    testing::internal::CaptureStderr();
     buildList();
-    IOHIDDeviceRef stick = device(1, 2);
-    IOHIDElementRef x = element(stick, 1, 0x30);
+    IOHIDManagerRef manager = gIOHIDManagerRef;
+    buildList();
+    EXPECT_EQ(gIOHIDManagerRef, manager);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(productsListed(), (std::vector<long>{1, 2, 3}));
+
+    // A missing location sorts first.
+    const std::vector<IOHIDDeviceRef> devices = listed();
+    IOHIDDevice_SetLongProperty(devices[0], CFSTR("LocationID"), 0x80000000L);
+    IOHIDDevice_SetLongProperty(devices[1], CFSTR("LocationID"), 0x00100000L);
+    IOHIDDeviceSetProperty(devices[2], CFSTR("LocationID"), nullptr);
+    HIDRebuildDevices();
+    EXPECT_EQ(productsListed(), (std::vector<long>{3, 2, 1}));
+}
+
+TEST_F(HIDDeviceListTest, ListsTheDevicesOfTheGivenUsages)
+{
+    EXPECT_FALSE(HIDHaveDeviceList());
+    EXPECT_EQ(HIDCountDevices(), 0u);
+    add({.productId = 1, .ports = {1}, .reportDescriptor = hidtest::kBootKeyboard});
+    add({.productId = 2, .ports = {2}, .reportDescriptor = hidtest::kBootMouse});
+    add({.productId = 3, .ports = {3}});
+    // A usage of 0 matches any usage of the page; a page of 0 matches every device.
+    const std::tuple<std::vector<UInt32>, std::vector<UInt32>, std::vector<long>> cases[] = {
+        {{1}, {6}, {1}},          {{1}, {0}, {1, 2}},   {{0}, {6}, {1, 2, 3}},
+        {{1, 1}, {6, 2}, {1, 2}}, {{0xFF00}, {1}, {3}}, {{}, {}, {1, 2, 3}}};
+    for (const auto& [pages, usages, products] : cases)
+    {
+        ASSERT_TRUE(HIDUpdateDeviceList(pages.data(), usages.data(), int(pages.size())));
+        EXPECT_EQ(productsListed(), products);
+        EXPECT_EQ(HIDCountDevices(), products.size());
+    }
+}
+
+TEST_F(HIDDeviceListTest, WalksOnFromWhereTheGivenDeviceStandsAndEndsOutsideTheList)
+{
+    gDeviceIndex = 5;
+    EXPECT_EQ(HIDGetFirstDevice(), nullptr) << "no list";
+    EXPECT_EQ(gDeviceIndex, 0);
+    add(trvAt(1, 1));
+    add(trvAt(1, 2));
+    add(stickAt(1, 3));
+    buildList();
+    const std::vector<IOHIDDeviceRef> devices = listed();
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(HIDGetFirstDevice(), devices[0]);
+    EXPECT_EQ(HIDGetNextDevice(devices[1]), devices[2]);
+    EXPECT_EQ(gDeviceIndex, 2);
+    EXPECT_EQ(HIDGetNextDevice(devices[2]), nullptr);
+    EXPECT_EQ(gDeviceIndex, 3);
+    EXPECT_EQ(HIDGetNextDevice(nullptr), nullptr);
+
+    // Only the stick is listed now: the walk ends at the other device until it restarts.
+    CFRetain(devices[0]);
+    const UInt32 joystick[] = {1, 4};
+    ASSERT_TRUE(HIDUpdateDeviceList(&joystick[0], &joystick[1], 1));
+    EXPECT_EQ(HIDGetFirstDevice(), devices[2]);
+    EXPECT_EQ(HIDGetNextDevice(devices[0]), nullptr);
+    EXPECT_EQ(gDeviceIndex, -1);
+    EXPECT_EQ(HIDGetNextDevice(devices[2]), nullptr);
+    CFRelease(devices[0]);
+    HIDReleaseDeviceList();
+    EXPECT_EQ(gDeviceCFArrayRef, nullptr);
+}
+
+TEST_F(HIDUtilitiesTest, TellsDevicesAndElementsApartAndMasksSelectAndWalkElementsByType)
+{
     EXPECT_TRUE(HIDIsValidDevice(stick));
     EXPECT_FALSE(HIDIsValidDevice(nullptr));
     EXPECT_FALSE(HIDIsValidDevice((IOHIDDeviceRef)x));
     EXPECT_TRUE(HIDIsValidElement(x));
     EXPECT_FALSE(HIDIsValidElement((IOHIDElementRef)stick));
     EXPECT_FALSE(HIDIsValidElement(nullptr));
-}
-
-TEST_F(HIDUtilitiesTest, CountsTheListedDevicesAndNothingWithoutAList)
-{
-    EXPECT_FALSE(HIDHaveDeviceList());
-    EXPECT_EQ(HIDCountDevices(), 0u);
-    add(stickDescription());
-    add(trvDescription());
-    const UInt32 pages[] = {0xFF00};
-    const UInt32 usages[] = {1};
-    ASSERT_TRUE(HIDUpdateDeviceList(pages, usages, 1));
-    EXPECT_EQ(HIDCountDevices(), 1u);
-    ASSERT_TRUE(HIDUpdateDeviceList(nullptr, nullptr, 0));
-    EXPECT_EQ(HIDCountDevices(), 2u);
-}
-
-TEST_F(HIDUtilitiesTest, MasksSelectElementsByType)
-{
-    add(stickDescription());
-    buildList();
-    IOHIDDeviceRef stick = device(1, 2);
-    const UInt32 inputs = HIDCountDeviceElements(stick, kHIDElementTypeInput);
-    const UInt32 outputs = HIDCountDeviceElements(stick, kHIDElementTypeOutput);
-    const UInt32 features = HIDCountDeviceElements(stick, kHIDElementTypeFeature);
-    const UInt32 collections = HIDCountDeviceElements(stick, kHIDElementTypeCollection);
-    // X, Y, 4 buttons, the 4 key selectors of the array and the tilt at least.
-    EXPECT_GE(inputs, 11u);
-    EXPECT_GE(outputs, 2u);
-    EXPECT_EQ(features, 1u);
-    EXPECT_EQ(collections, 4u);
-    EXPECT_EQ(HIDCountDeviceElements(stick, 30), inputs + outputs + features + collections);
-    EXPECT_EQ(HIDCountDeviceElements(stick, 0), 0u);
+    // X, Y, 4 buttons, 4 key selectors and the tilt; 2 LEDs; 1 feature; 4 collections.
+    EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeInput), 11u);
+    EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeOutput), 2u);
+    EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeFeature), 1u);
+    EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeCollection), 4u);
+    EXPECT_EQ(HIDCountDeviceElements(stick, kHIDElementTypeAll), 18u);
     EXPECT_EQ(HIDCountDeviceElements(stick, 1 | 32 | 64), 0u);
+    EXPECT_EQ(HIDCountDeviceElements(nullptr, kHIDElementTypeAll), 0u);
     EXPECT_EQ(HIDGetFirstDeviceElement(stick, 0), nullptr);
-    EXPECT_EQ(HIDCountDeviceElements(nullptr, 30), 0u);
-    EXPECT_EQ(gElementCFArrayRef, nullptr);
 
-    EXPECT_EQ(walk(stick, kHIDElementTypeFeature), std::vector{element(stick, 0xFF00, 0x11)});
-    EXPECT_EQ(walk(stick, kHIDElementTypeCollection).size(), collections);
-    EXPECT_EQ(walk(stick, 30).size(), inputs + outputs + features + collections);
-}
-
-TEST_F(HIDUtilitiesTest, WalksOnlyTheElementsThatPassTheMask)
-{
-    hidtest::DeviceSpec description = stickDescription();
-    description.reportDescriptor = kTwoButtons;
-    add(description);
-    buildList();
-    IOHIDDeviceRef pad = device(1, 2);
-    IOHIDElementRef button1 = element(pad, 9, 1);
-    IOHIDElementRef button2 = element(pad, 9, 2);
-    ASSERT_NE(button1, nullptr);
-    ASSERT_NE(button2, nullptr);
-
-    EXPECT_EQ(HIDGetFirstDeviceElement(pad, kHIDElementTypeInput), button1);
-    EXPECT_EQ(HIDGetNextDeviceElement(button1, kHIDElementTypeInput), button2);
-    EXPECT_EQ(HIDGetNextDeviceElement(button2, kHIDElementTypeInput), nullptr);
+    IOHIDElementRef feature = HIDGetFirstDeviceElement(stick, kHIDElementTypeFeature);
+    EXPECT_EQ(feature, element(stick, 0xFF00, 0x11));
+    EXPECT_EQ(HIDGetNextDeviceElement(feature, kHIDElementTypeFeature), nullptr);
+    EXPECT_EQ(HIDGetFirstDeviceElement(stick, kHIDElementTypeInput), x);
+    EXPECT_EQ(HIDGetNextDeviceElement(x, kHIDElementTypeInput), y);
+    EXPECT_EQ(HIDGetNextDeviceElement(tilt, kHIDElementTypeInput), nullptr);
     // From an element that does not pass, the walk goes on to the next one that does.
-    IOHIDElementRef collection = HIDGetFirstDeviceElement(pad, kHIDElementTypeCollection);
-    EXPECT_EQ(HIDGetNextDeviceElement(collection, kHIDElementTypeInput), button1);
+    EXPECT_EQ(HIDGetNextDeviceElement(IOHIDElementGetParent(x), kHIDElementTypeInput), x);
     EXPECT_EQ(HIDGetNextDeviceElement(nullptr, kHIDElementTypeInput), nullptr);
     EXPECT_EQ(gElementCFArrayRef, nullptr);
 }
 
-TEST_F(HIDUtilitiesTest, DumpsADevice)
+TEST_F(HIDUtilitiesTest, DumpsADeviceByItsPrimaryUsageWhenItsUsageIsIncomplete)
 {
-    hidtest::DeviceSpec description = trvDescription();
-    description.releaseNumber = 0x0123;
-    description.serialNumber = "S-1";
-    add(description);
-    buildList();
-    IOHIDDeviceRef trv = device(1, 1);
+    const std::string expected =
+        format("Device: %p = { ", stick) +
+        "Test Maker - Stick, \tvendorID:\t0x1234, \tproductID:\t0x5678, "
+        "usage: 0x0001:0x0004, \"Generic Desktop Joystick\", Transport: \"USB\", "
+        "version: 256, SerialNumber: \"S-1\", locationID: 0x01200000, "
+        "MaxInputReportSize: 7, MaxOutputReportSize: 1, MaxFeatureReportSize: 1, }\n";
+    EXPECT_EQ(captured([&] { HIDDumpDeviceInfo(stick); }), expected);
 
-    const std::string expected = format("Device: %p = { ", trv) +
-                                 "Test Maker - TRV-Q8, \tvendorID:\t0x5A1E, \tproductID:\t0x001F, "
-                                 "usage: 0xFF00:0x0001, \"Vendor-defined Usage 1\", Transport: \"USB\", "
-                                 "version: 291, SerialNumber: \"S-1\", locationID: 0x01100000, "
-                                 "MaxInputReportSize: 64, MaxOutputReportSize: 64, }\n";
-    EXPECT_EQ(captured([&] { HIDDumpDeviceInfo(trv); }), expected);
-}
-
-TEST_F(HIDUtilitiesTest, DumpsADeviceWithoutAFullUsageByItsPrimaryUsage)
-{
-    add(trvDescription());
-    buildList();
-    IOHIDDeviceRef trv = device(1, 1);
-    IOHIDDevice_SetLongProperty(trv, CFSTR("DeviceUsagePage"), 1);
-    IOHIDDevice_SetLongProperty(trv, CFSTR("DeviceUsage"), 0);
-    IOHIDQueueRef queue = IOHIDQueueCreate(kCFAllocatorDefault, trv, 4, kIOHIDOptionsTypeNone);
-    IOHIDDevice_SetQueue(trv, queue);
-
-    const std::string dump = captured([&] { HIDDumpDeviceInfo(trv); });
-    EXPECT_NE(dump.find("usage: 0xFF00:0x0001, "), std::string::npos) << dump;
+    IOHIDDevice_SetLongProperty(stick, CFSTR("DeviceUsagePage"), 0x0C);
+    IOHIDDevice_SetLongProperty(stick, CFSTR("DeviceUsage"), 0);
+    IOHIDQueueRef queue = IOHIDQueueCreate(kCFAllocatorDefault, stick, 4, kIOHIDOptionsTypeNone);
+    IOHIDDevice_SetQueue(stick, queue);
+    const std::string dump = captured([&] { HIDDumpDeviceInfo(stick); });
+    EXPECT_NE(dump.find("usage: 0x0001:0x0004, "), std::string::npos) << dump;
     EXPECT_NE(dump.find(format("queue: %p, }\n", queue)), std::string::npos) << dump;
-    IOHIDDevice_SetQueue(trv, nullptr);
+    IOHIDDevice_SetQueue(stick, nullptr);
     CFRelease(queue);
 }
 
 TEST_F(HIDUtilitiesTest, DumpsElements)
 {
-    add(stickDescription());
-    buildList();
-    IOHIDDeviceRef stick = device(1, 2);
-    IOHIDElementRef x = element(stick, 1, 0x30);
     IOHIDElementRef physical = IOHIDElementGetParent(x);
-    IOHIDElementRef tilt = element(stick, 0xFF00, 0x13);
-    IOHIDElementRef oddCollection = IOHIDElementGetParent(tilt);
-    IOHIDElementRef application = IOHIDElementGetParent(physical);
-
     EXPECT_EQ(captured([&] { HIDDumpElementInfo(x); }),
               format("    Element: %p = { parent: %p, ", x, physical) +
                   "cookie: " + std::to_string(IOHIDElementGetCookie(x)) +
                   ", type: Axis, usage: 0x0001:0x0030, \"Generic Desktop X\", report: { ID: 0, Size: 16, "
                   "Count: 1 }, "
                   "logical: {min: 0, max: 1023}, physical: {min: 0, max: 1023}, hasPreferredState,  }\n");
-    EXPECT_EQ(captured([&] { HIDDumpElementInfo(physical); }),
-              format("    Element: %p = { parent: %p, ", physical, application) +
-                  "cookie: " + std::to_string(IOHIDElementGetCookie(physical)) +
-                  ", type: Physical Collection, usage: 0x0001:0x0001, \"Generic Desktop Pointer\", "
-                  "report: { ID: 0, Size: 0, Count: 0 },  }\n");
+    EXPECT_NE(captured([&] { HIDDumpElementInfo(physical); })
+                  .find(", type: Physical Collection, usage: 0x0001:0x0001, \"Generic Desktop Pointer\", "
+                        "report: { ID: 0, Size: 0, Count: 0 },  }\n"),
+              std::string::npos);
     const std::string tiltDump = captured([&] { HIDDumpElementInfo(tilt); });
     EXPECT_NE(tiltDump.find("usage: 0xFF00:0x0013, report: { ID: 0, Size: 8, Count: 1 }, unit: 17 * 10^14, "
                             "logical: {min: -10, max: 10}, physical: {min: -37, max: 37}, "),
               std::string::npos)
         << tiltDump;
-    EXPECT_NE(captured([&] { HIDDumpElementInfo(oddCollection); }).find("type: 0x7 Collection, "),
-              std::string::npos);
+    EXPECT_NE(
+        captured([&] { HIDDumpElementInfo(IOHIDElementGetParent(tilt)); }).find("type: 0x7 Collection, "),
+        std::string::npos);
     EXPECT_EQ(captured([] { HIDDumpElementInfo(nullptr); }), "");
 }
 
 TEST_F(HIDUtilitiesTest, DumpingACalibrationStoresItsDerivedValues)
 {
-    add(stickDescription());
-    buildList();
-    IOHIDElementRef y = element(device(1, 2), 1, 0x31);
     const std::string expected = format("    Element: %p = { ", y) +
                                  "cal: {min: 255, max: 0}, sat: {min: 0, max: 0}, dead: {min: 0, max: 0}, "
                                  "granularity:   0.00 }\n";

@@ -1,7 +1,6 @@
 #include "HidLibDevices.h"
 
-#include <chrono>
-#include <thread>
+#include "HidApi.h"
 
 namespace hidlibtest
 {
@@ -14,71 +13,43 @@ void HidLibTest::TearDown()
     gIOHIDManagerRef = nullptr;
 }
 
-void HidLibTest::buildList()
+IOHIDDeviceRef HidLibTest::device(uint32_t busNumber, uint32_t port)
 {
-    ASSERT_TRUE(HIDBuildDeviceList(0, 0));
-    ASSERT_TRUE(HIDHaveDeviceList());
-}
-
-IOHIDDeviceRef HidLibTest::device(uint32_t busNumber, uint32_t port) const
-{
+    const long location = long(busNumber) << 24 | long(port) << 20;
     for (IOHIDDeviceRef candidate = HIDGetFirstDevice(); candidate != nullptr;
          candidate = HIDGetNextDevice(candidate))
-        if (IOHIDDevice_GetLocationID(candidate) == locationOf(busNumber, port))
+        if (IOHIDDevice_GetLocationID(candidate) == location)
             return candidate;
     return nullptr;
 }
 
-IOHIDElementRef HidLibTest::element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage, UInt32 type)
+IOHIDElementRef HidLibTest::element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage)
 {
-    CFArrayRef elements = IOHIDDeviceCopyMatchingElements(device, nullptr, kIOHIDOptionsTypeNone);
-    IOHIDElementRef found = nullptr;
-    for (CFIndex i = 0; elements != nullptr && i < CFArrayGetCount(elements) && found == nullptr; ++i)
-    {
-        auto candidate = (IOHIDElementRef)CFArrayGetValueAtIndex(elements, i);
-        if (IOHIDElementGetUsagePage(candidate) == usagePage && IOHIDElementGetUsage(candidate) == usage &&
-            (type == 0 || UInt32(IOHIDElementGetType(candidate)) == type))
-            found = candidate;
-    }
-    if (elements != nullptr)
-        CFRelease(elements);
-    return found;
-}
-
-std::vector<IOHIDElementRef> HidLibTest::elementsOfType(IOHIDDeviceRef device, UInt32 type)
-{
-    std::vector<IOHIDElementRef> found;
-    CFArrayRef elements = IOHIDDeviceCopyMatchingElements(device, nullptr, kIOHIDOptionsTypeNone);
-    for (CFIndex i = 0; elements != nullptr && i < CFArrayGetCount(elements); ++i)
-    {
-        auto candidate = (IOHIDElementRef)CFArrayGetValueAtIndex(elements, i);
-        if (UInt32(IOHIDElementGetType(candidate)) == type)
-            found.push_back(candidate);
-    }
-    if (elements != nullptr)
-        CFRelease(elements);
-    return found;
+    for (IOHIDElementRef candidate = HIDGetFirstDeviceElement(device, kHIDElementTypeAll);
+         candidate != nullptr; candidate = HIDGetNextDeviceElement(candidate, kHIDElementTypeAll))
+        if (IOHIDElementGetUsagePage(candidate) == usagePage && IOHIDElementGetUsage(candidate) == usage)
+            return candidate;
+    return nullptr;
 }
 
 void HidLibTest::sendAndWait(int deviceNumber, const std::vector<uint8_t>& report, IOHIDElementRef element,
                              double value)
 {
     ASSERT_TRUE(bed.writeInputReport(deviceNumber, report));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (IOHIDElement_GetValue(element, kIOHIDValueScaleTypePhysical) != value)
-    {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the report never reached the element";
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    ASSERT_TRUE(hidapi::runUntil(
+        [&] { return IOHIDElement_GetValue(element, kIOHIDValueScaleTypePhysical) == value; }, false))
+        << "the report never reached the element";
 }
 
-std::string text(CFStringRef string)
+void StickTest::SetUp()
 {
-    if (string == nullptr)
-        return "(null)";
-    char buffer[512] = {};
-    CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8);
-    return buffer;
+    stickNumber = add(stickAt(1, 2));
+    buildList();
+    stick = device(1, 2);
+    x = element(stick, 1, 0x30);
+    y = element(stick, 1, 0x31);
+    tilt = element(stick, 0xFF00, 0x13);
+    ASSERT_NE(tilt, nullptr);
 }
 
 } // namespace hidlibtest

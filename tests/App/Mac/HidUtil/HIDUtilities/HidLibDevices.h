@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace hidlibtest
@@ -52,31 +51,16 @@ inline std::vector<uint8_t> stickReport(uint16_t x, uint8_t y, uint8_t buttons =
     return {uint8_t(x & 0xFF), uint8_t(x >> 8), y, buttons, key1, key2, uint8_t(tilt)};
 }
 
-// An application collection with two buttons (and padding) and one LED output.
-inline const std::vector<uint8_t> kTwoButtons = {
-    0x05, 0x01, 0x09, 0x05, 0xA1, 0x01, 0x05, 0x09, 0x19, 0x01, 0x29, 0x02, 0x15, 0x00, 0x25,
-    0x01, 0x75, 0x01, 0x95, 0x02, 0x81, 0x02, 0x75, 0x06, 0x95, 0x01, 0x81, 0x03, 0x05, 0x08,
-    0x09, 0x01, 0x75, 0x01, 0x95, 0x01, 0x91, 0x02, 0x75, 0x07, 0x95, 0x01, 0x91, 0x03, 0xC0};
-
-inline hidtest::DeviceSpec stickDescription(uint32_t busNumber = 1, uint32_t port = 2)
+// The stick (vendor 0x1234, product 0x5678, release 1.00, serial "S-1") and a TRV-Q8 at a bus and
+// first port.
+inline hidtest::DeviceSpec stickAt(uint32_t busNumber, uint32_t port)
 {
-    hidtest::DeviceSpec description;
-    description.vendorId = 0x1234;
-    description.productId = 0x5678;
-    description.busNumber = busNumber;
-    description.ports = {port};
-    description.product = "Stick";
-    description.reportDescriptor = kStick;
-    return description;
+    return {0x1234, 0x5678, 0x0100, busNumber, {port}, "Test Maker", "Stick", "S-1", kStick};
 }
 
-inline hidtest::DeviceSpec trvDescription(uint32_t busNumber = 1, uint32_t port = 1)
+inline hidtest::DeviceSpec trvAt(uint32_t busNumber, uint32_t port)
 {
-    hidtest::DeviceSpec description;
-    description.busNumber = busNumber;
-    description.ports = {port};
-    description.product = "TRV-Q8";
-    return description;
+    return {.busNumber = busNumber, .ports = {port}, .product = "TRV-Q8"};
 }
 
 // Lists the testbed's devices through the library, and drops the list and the manager after each test.
@@ -86,28 +70,27 @@ protected:
     void TearDown() override;
 
     int add(const hidtest::DeviceSpec& description) { return bed.addDevice(description); }
-    void buildList();
-
-    // The listed device with the location's bus and first port, or null.
-    IOHIDDeviceRef device(uint32_t busNumber, uint32_t port) const;
-    // The device's first element of the usage (and type, when one is given), or null.
-    static IOHIDElementRef element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage, UInt32 type = 0);
-    // The device's elements of a type, in the device's order.
-    static std::vector<IOHIDElementRef> elementsOfType(IOHIDDeviceRef device, UInt32 type);
-
+    void buildList() { ASSERT_TRUE(HIDBuildDeviceList(0, 0)); }
+    // The listed device at the bus and first port, or null.
+    static IOHIDDeviceRef device(uint32_t busNumber, uint32_t port);
+    // The device's first element of the usage, or null.
+    static IOHIDElementRef element(IOHIDDeviceRef device, UInt32 usagePage, UInt32 usage);
     // Sends an input report and waits until the element shows the physical value.
     void sendAndWait(int deviceNumber, const std::vector<uint8_t>& report, IOHIDElementRef element,
                      double value);
 
-    static long locationOf(uint32_t busNumber, uint32_t port)
-    {
-        return long(busNumber) << 24 | long(port) << 20;
-    }
-
     hidtest::HidTestbed bed;
 };
 
-// The text of a CF string, "(null)" for none.
-std::string text(CFStringRef string);
+// The stick, listed at bus 1, port 2, with its X and Y axes and its tilt.
+class StickTest : public HidLibTest
+{
+protected:
+    void SetUp() override;
+
+    int stickNumber = 0;
+    IOHIDDeviceRef stick = nullptr;
+    IOHIDElementRef x = nullptr, y = nullptr, tilt = nullptr;
+};
 
 } // namespace hidlibtest
