@@ -83,7 +83,6 @@ public:
     // somebody wants its reports or sends to it: other devices that nobody uses stay silent.
     IOReturn open();
     IOReturn close();
-    bool isOpen();
     // The device has gone: sends fail at once, the removal callback is due.
     void markRemoved();
     bool isRemoved() const { return removed.load(); }

@@ -209,12 +209,6 @@ IOReturn Device::close()
     return kIOReturnSuccess;
 }
 
-bool Device::isOpen()
-{
-    std::lock_guard<std::mutex> guard(lifecycleLock);
-    return openCount > 0;
-}
-
 void Device::wantNode()
 {
     std::lock_guard<std::mutex> guard(lifecycleLock);

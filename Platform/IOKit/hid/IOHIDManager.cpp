@@ -126,8 +126,9 @@ void Manager::add(const hidraw::NodeDescription& node)
 {
     const auto entry =
         std::find_if(known.begin(), known.end(),
-                     [&](const Known& known)
-                     { return known.device->syspath() == node.syspath && !known.device->isRemoved(); });
+                     [&](const Known& candidate) {
+                         return candidate.device->syspath() == node.syspath && !candidate.device->isRemoved();
+                     });
     if (entry != known.end())
     {
         if (opened && entry->matched && !entry->opened)
