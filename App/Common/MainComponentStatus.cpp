@@ -62,7 +62,13 @@ void MainComponent::okClicked()
     {
         replyEvent.reset();
         startHandOver();
-        updateSequence(STATUS_UPDATING);
+        {
+            // A device event posted before Start must not land on the progress page: from here on
+            // only the transfer changes the status.
+            const juce::ScopedLock lock(statusLock);
+            pendingStatus = STATUS_NONE;
+            updateSequence(STATUS_UPDATING);
+        }
         startThread();
     }
     else

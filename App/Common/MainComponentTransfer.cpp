@@ -40,7 +40,7 @@ void putLittleEndian24(unsigned char* out, unsigned int value)
 } // namespace
 
 // The program's own time limits; tests shorten them.
-MainComponent::TransferTimeLimits MainComponent::transferTimeLimits;
+constinit MainComponent::TransferTimeLimits MainComponent::transferTimeLimits;
 
 void MainComponent::run()
 {

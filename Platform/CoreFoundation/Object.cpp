@@ -65,6 +65,17 @@ void Object::retain() const
         m_references.fetch_add(1, std::memory_order_relaxed);
 }
 
+bool Object::retainUnlessFreeing() const
+{
+    if (m_immortal)
+        return true;
+    CFIndex count = m_references.load(std::memory_order_relaxed);
+    while (count > 0)
+        if (m_references.compare_exchange_weak(count, count + 1, std::memory_order_relaxed))
+            return true;
+    return false;
+}
+
 void Object::release() const
 {
     if (!m_immortal && m_references.fetch_sub(1, std::memory_order_acq_rel) == 1)

@@ -109,9 +109,10 @@ void measure()
         TrvQ8Simulator device(bed, {});
         const auto [bareMean, bareMedian] = bareEcho(bed, device.device(), 2000);
         // Without the finishing pause, which is no round trip.
+        const MainComponent::TransferTimeLimits kept = MainComponent::transferTimeLimits;
         MainComponent::transferTimeLimits.finishPauseMs = 0;
         const UpdateRun run = runUpdate(device, 256 * 1024, 4);
-        MainComponent::transferTimeLimits = {};
+        MainComponent::transferTimeLimits = kept;
         const double perRoundTrip = run.seconds * 1e6 / double(run.roundTrips);
         std::printf(
             "instant device: %zu round trips in %.3f s (status %d): %.0f round trips/s, %.1f us each\n",

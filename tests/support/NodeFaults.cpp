@@ -18,6 +18,9 @@ struct NodeState
 {
     int refusal = 0;
     int nextWriteError = 0;
+    int nextReadError = 0;
+    int pollError = 0;
+    int failingPolls = 0;
     bool gone = false;
     int opens = 0;
 };
@@ -62,6 +65,15 @@ int openNode(const char* path, int flags)
 
 ssize_t readNode(int fd, void* buffer, size_t size)
 {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        NodeState* node = nodeOf(fd);
+        if (const int error = node == nullptr ? 0 : std::exchange(node->nextReadError, 0))
+        {
+            errno = error;
+            return -1;
+        }
+    }
     const ssize_t length = real.read(fd, buffer, size);
     const int error = errno;
     std::lock_guard<std::mutex> guard(lock);
@@ -84,9 +96,28 @@ ssize_t writeNode(int fd, const void* buffer, size_t size)
     return real.write(fd, buffer, size);
 }
 
+// A poll of a node with failing polls fails before it waits.
+bool failPoll(pollfd* fds, nfds_t count)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    for (nfds_t i = 0; i < count; ++i)
+    {
+        NodeState* node = nodeOf(fds[i].fd);
+        if (node != nullptr && node->failingPolls > 0)
+        {
+            --node->failingPolls;
+            errno = node->pollError;
+            return true;
+        }
+    }
+    return false;
+}
+
 // A gone node never blocks: it polls hung up, and readable while it holds reports.
 int pollNodes(pollfd* fds, nfds_t count, int timeoutMs)
 {
+    if (failPoll(fds, count))
+        return -1;
     const auto anyGone = [&]
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -147,6 +178,21 @@ int NodeFaults::opens(const std::string& node) const
 void NodeFaults::failNextWrite(const std::string& node, int error)
 {
     changeNode(node, [error](NodeState& state) { state.nextWriteError = error; });
+}
+
+void NodeFaults::failPolls(const std::string& node, int error, int count)
+{
+    changeNode(node,
+               [=](NodeState& state)
+               {
+                   state.pollError = error;
+                   state.failingPolls = count;
+               });
+}
+
+void NodeFaults::failNextRead(const std::string& node, int error)
+{
+    changeNode(node, [error](NodeState& state) { state.nextReadError = error; });
 }
 
 void NodeFaults::goneKeepingReports(const std::string& node)

@@ -27,6 +27,10 @@ public:
 
     // The next write to the node fails with `error`.
     void failNextWrite(const std::string& node, int error);
+    // The next `count` polls of the node, and its next read, fail with `error`, as they may for
+    // want of memory while the device stays.
+    void failPolls(const std::string& node, int error, int count);
+    void failNextRead(const std::string& node, int error);
 
     // The device goes as hidraw shows it: the node polls hung up, reads give what it still holds
     // and then EIO, writes ENODEV.

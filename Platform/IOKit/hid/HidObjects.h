@@ -99,6 +99,11 @@ public:
 
     DeviceInput& input() { return inputSide; }
 
+    // Delivers at once what waits for the run loop (reports, then the removal), when the device's
+    // callbacks run on the current thread in a mode of `schedule`: a manager's delivery running
+    // there lets the device's own events go first.
+    void deliverDueWith(const RunLoopSchedule& schedule);
+
 private:
     explicit Device(const hidraw::NodeDescription& node);
     ~Device() override;
@@ -106,8 +111,9 @@ private:
     void reportWaiting() override;
     void nodeGone() override;
     static void deliver(void* device);
-    bool deliverReports(DestructionWatch::Scope& scope);
-    void deliverRemoval(DestructionWatch::Scope& scope);
+    // False when the delivery's hold is all that is left of the device.
+    bool deliverReports(const DeliveryHold& hold);
+    void deliverRemoval();
     void updateRemovalHold();
     std::shared_ptr<hidraw::HidrawNode> openNode();
     void wantNode();
@@ -143,7 +149,6 @@ private:
     std::vector<uint64_t> handedGenerations;
 
     DeviceInput inputSide;
-    DestructionWatch destructionWatch;
     RunLoopSchedule runLoops;
 };
 

@@ -304,12 +304,18 @@ void Device::setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCa
 void Device::deliver(void* info)
 {
     auto* device = static_cast<Device*>(info);
-    DestructionWatch::Scope scope(device->destructionWatch);
-    if (device->deliverReports(scope))
-        device->deliverRemoval(scope);
+    const DeliveryHold hold(*device);
+    if (hold && device->deliverReports(hold))
+        device->deliverRemoval();
 }
 
-bool Device::deliverReports(DestructionWatch::Scope& scope)
+void Device::deliverDueWith(const RunLoopSchedule& schedule)
+{
+    if (runLoops.sharesModeWith(schedule, CFRunLoopGetCurrent()))
+        deliver(this);
+}
+
+bool Device::deliverReports(const DeliveryHold& hold)
 {
     for (;;)
     {
@@ -331,12 +337,12 @@ bool Device::deliverReports(DestructionWatch::Scope& scope)
             return true;
         const uint32_t reportId = nativeProperties.descriptor.numberedReports ? firstByte : 0;
         callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, reportId, buffer, CFIndex(length));
-        if (!scope.objectAlive())
+        if (hold.isLastHolder())
             return false;
     }
 }
 
-void Device::deliverRemoval(DestructionWatch::Scope& scope)
+void Device::deliverRemoval()
 {
     if (!removalDue.exchange(false))
         return;
@@ -350,8 +356,7 @@ void Device::deliverRemoval(DestructionWatch::Scope& scope)
     }
     if (callback != nullptr)
         callback(context, kIOReturnSuccess, this);
-    if (scope.objectAlive())
-        updateRemovalHold(); // last: it may free the device
+    updateRemovalHold();
 }
 
 std::shared_ptr<hidraw::HidrawNode> Device::openNode()

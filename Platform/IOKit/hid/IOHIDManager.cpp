@@ -69,7 +69,6 @@ private:
     void* removalContext = nullptr;
 
     std::unique_ptr<hidraw::NodeMonitor> monitor;
-    DestructionWatch destructionWatch;
     RunLoopSchedule runLoops;
 };
 
@@ -272,10 +271,14 @@ void Manager::schedule(CFRunLoopRef runLoop, CFStringRef mode)
     }
 }
 
+// A removed device's own events go before the manager's later ones: whoever holds the device
+// then lets it go before a new arrival (the same device plugged in again) is announced.
 void Manager::deliver(void* info)
 {
     auto* manager = static_cast<Manager*>(info);
-    DestructionWatch::Scope scope(manager->destructionWatch);
+    const DeliveryHold hold(*manager);
+    if (!hold)
+        return;
     for (;;)
     {
         Event event;
@@ -291,10 +294,12 @@ void Manager::deliver(void* info)
             callback = event.arrived ? manager->matchingCallback : manager->removalCallback;
             context = event.arrived ? manager->matchingContext : manager->removalContext;
         }
+        if (!event.arrived)
+            event.device->deliverDueWith(manager->runLoops);
         if (callback != nullptr)
             callback(context, kIOReturnSuccess, manager, cf::toRef<IOHIDDeviceRef>(event.device));
         event.device->release();
-        if (!scope.objectAlive())
+        if (hold.isLastHolder())
             return;
     }
 }

@@ -78,6 +78,29 @@ bool RunLoopSchedule::isScheduled() const
     return !entries.empty();
 }
 
+std::vector<cf::Owned<CFStringRef>> RunLoopSchedule::modesOn(CFRunLoopRef runLoop) const
+{
+    std::vector<cf::Owned<CFStringRef>> modes;
+    std::lock_guard<std::mutex> guard(lock);
+    for (const Entry& entry : entries)
+        if (entry.runLoop == runLoop)
+            modes.emplace_back(static_cast<CFStringRef>(CFRetain(entry.mode)));
+    return modes;
+}
+
+bool RunLoopSchedule::sharesModeWith(const RunLoopSchedule& other, CFRunLoopRef runLoop) const
+{
+    const auto mine = modesOn(runLoop);
+    const auto theirs = other.modesOn(runLoop);
+    return std::any_of(mine.begin(), mine.end(),
+                       [&](const cf::Owned<CFStringRef>& mode)
+                       {
+                           return std::any_of(theirs.begin(), theirs.end(),
+                                              [&](const cf::Owned<CFStringRef>& their)
+                                              { return CFEqual(mode.get(), their.get()); });
+                       });
+}
+
 void RunLoopSchedule::signal()
 {
     const uint64_t one = 1;

@@ -3,6 +3,7 @@
 // mode. Signalling allocates nothing.
 #pragma once
 
+#include <CoreFoundation/CFObject.h>
 #include <CoreFoundation/CFRunLoopLinux.h>
 #include <CoreFoundation/CoreFoundation.h>
 
@@ -30,6 +31,9 @@ public:
     // Unschedules everywhere; once it returns the handler is not running on another thread.
     void removeAll();
     bool isScheduled() const;
+    // True when both are scheduled on the run loop in a common mode, so that whichever of them runs
+    // there could run the other's handler in its place.
+    bool sharesModeWith(const RunLoopSchedule& other, CFRunLoopRef runLoop) const;
 
     void signal();
 
@@ -42,6 +46,7 @@ private:
         CFRunLoopFdSourceID extraSource;
     };
 
+    std::vector<cf::Owned<CFStringRef>> modesOn(CFRunLoopRef runLoop) const;
     static void fired(int fd, UInt32 events, void* info);
     static void release(const Entry& entry);
 
@@ -53,40 +58,30 @@ private:
     std::vector<Entry> entries;
 };
 
-// Lets a handler learn that the object it serves was freed by a callback it ran, so that it
-// touches nothing of it afterwards.
-class DestructionWatch
+// A delivery's own reference to the object it serves, so that the object is never freed inside
+// its own delivery: not by a callback that lets it go, nor by another thread that lets go of it
+// meanwhile. Empty when the object is already being freed; its destructor then waits for the
+// delivery to return, as unscheduling does.
+class DeliveryHold
 {
 public:
-    class Scope
+    explicit DeliveryHold(const cf::Object& object) : object(object.retainUnlessFreeing() ? &object : nullptr)
     {
-    public:
-        explicit Scope(DestructionWatch& watch) : watch(watch), outer(watch.innermost)
-        {
-            watch.innermost = this;
-        }
-        ~Scope()
-        {
-            if (alive)
-                watch.innermost = outer;
-        }
-        bool objectAlive() const { return alive; }
-
-    private:
-        friend class DestructionWatch;
-        DestructionWatch& watch;
-        Scope* outer;
-        bool alive = true;
-    };
-
-    ~DestructionWatch()
-    {
-        for (Scope* scope = innermost; scope != nullptr; scope = scope->outer)
-            scope->alive = false;
     }
+    ~DeliveryHold()
+    {
+        if (object != nullptr)
+            object->release(); // last: it may free the object
+    }
+    DeliveryHold(const DeliveryHold&) = delete;
+    DeliveryHold& operator=(const DeliveryHold&) = delete;
+
+    explicit operator bool() const { return object != nullptr; }
+    // Every other holder has let go: callbacks are no longer wanted.
+    bool isLastHolder() const { return object != nullptr && object->retainCount() == 1; }
 
 private:
-    Scope* innermost = nullptr;
+    const cf::Object* const object;
 };
 
 } // namespace iohid

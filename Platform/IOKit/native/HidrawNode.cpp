@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace hidraw
@@ -33,6 +34,18 @@ int pollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
         if (ready >= 0 || errno != EINTR)
             return ready;
     }
+}
+
+// After a failure that says nothing of the device (ENOMEM, for one), before trying again.
+void pauseAfterFailure()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// Only the kernel says that a device has gone: a read gives EIO, ENODEV or ESHUTDOWN once it has.
+bool isGoneReadError(int error)
+{
+    return error == EIO || error == ENODEV || error == ESHUTDOWN;
 }
 
 bool hasHungUp(int fd)
@@ -85,11 +98,16 @@ HidrawNode::~HidrawNode()
 HidrawNode::ReadResult HidrawNode::readNow(std::span<uint8_t> buffer, bool hungUp)
 {
     const ssize_t length = nodeSystemCalls().read(fd, buffer.data(), buffer.size());
+    const int error = length < 0 ? errno : 0;
     if (length > 0 || (length == 0 && !hungUp))
         return {ReadStatus::report, size_t(length)};
-    if (length < 0 && (errno == EAGAIN || errno == EINTR) && !hungUp)
+    if (length < 0 && !hungUp && !isGoneReadError(error))
+    {
+        if (error != EAGAIN && error != EINTR)
+            pauseAfterFailure();
         return {ReadStatus::nothing};
-    // A failed read, or nothing left in a node that has hung up: the device has gone.
+    }
+    // Nothing left in a node that has hung up, or a read that says the device has gone.
     markGone();
     return {ReadStatus::gone};
 }
@@ -105,7 +123,10 @@ HidrawNode::ReadResult HidrawNode::waitAndRead(std::span<uint8_t> buffer)
             return {ReadStatus::stopped};
         pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         if (pollRetrying(fds, 2, -1) < 0)
-            return {ReadStatus::gone};
+        {
+            pauseAfterFailure();
+            continue;
+        }
         if (fds[1].revents != 0)
             continue;
         // An unplugged node reports hang-up and error, and keeps what it had queued readable.

@@ -52,6 +52,9 @@ public:
     virtual std::string describe() const;
 
     void retain() const;
+    // Takes a reference unless the last one has already gone and the object is being freed: for
+    // code that reaches the object through a callback racing its last release on another thread.
+    bool retainUnlessFreeing() const;
     // Drops one reference and deletes the object with the last one.
     void release() const;
     CFIndex retainCount() const;

@@ -1,5 +1,6 @@
 // The update engine end to end: an emulated TRV-Q8 behind a hidraw node, the platform layer, the
 // device connection and control, the main component's status machine and its worker thread.
+#include "AlineButton.h"
 #include "HidCtrl.h"
 #include "HidTestbed.h"
 #include "MainComponent.h"
@@ -8,6 +9,7 @@
 #include "TrvQ8Simulator.h"
 #include "UpdateFileWriter.h"
 
+#include <CoreFoundation/CoreFoundation.h>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -40,12 +42,15 @@ UpdateFile threeBlockFile()
     return file;
 }
 
+// The time limits the program keeps, read before any test shortens them.
+const MainComponent::TransferTimeLimits programTimeLimits = MainComponent::transferTimeLimits;
+
 class EngineTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        MainComponent::transferTimeLimits = {};
+        MainComponent::transferTimeLimits = programTimeLimits;
         attachMainRunLoopToMessageLoop();
     }
 
@@ -54,7 +59,7 @@ protected:
         component.reset();
         detachMainRunLoopFromMessageLoop();
         updateFileBesideTheProgram().deleteFile();
-        MainComponent::transferTimeLimits = {};
+        MainComponent::transferTimeLimits = programTimeLimits;
     }
 
     void start(const UpdateFile& file)
@@ -79,6 +84,19 @@ protected:
     void pump(int ms)
     {
         pumpUntil([] { return false; }, ms);
+    }
+
+    // Serves the device callbacks alone: what they post waits for the message loop.
+    static bool runDeviceEventsUntil(const std::function<bool()>& condition)
+    {
+        const auto deadline = juce::Time::getMillisecondCounter() + 10000u;
+        while (!condition())
+        {
+            if (juce::Time::getMillisecondCounter() > deadline)
+                return false;
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.002, true);
+        }
+        return true;
     }
 
     void pressOk() { component->buttonClicked((juce::Button*)component->okButton); }
@@ -202,6 +220,8 @@ TEST_F(EngineTest, AStepWithoutTheAnswerItNeedsFailsTheUpdate)
     };
     const Case cases[] = {
         {"no answer to the start", {.silentOn = trvq8::kStart}, 0},
+        {"the start answered as a select", {.wrongReplyOn = trvq8::kStart, .wrongReply = trvq8::kAck}, 0},
+        {"the start refused", {.wrongReplyOn = trvq8::kStart, .wrongReply = 0xFA}, 0},
         {"only empty reports", {.replyLength = 0}, 0},
         {"no answer to a select", {.silentOn = trvq8::kSelect}, 1},
         {"the device replugged during a select", {.unplugOn = trvq8::kSelect, .replugAfterUnplug = true}, 0},
@@ -231,10 +251,9 @@ TEST_F(EngineTest, AStepWithoutTheAnswerItNeedsFailsTheUpdate)
 
 TEST_F(EngineTest, KeepsItsTimeLimitsAndGivesDataChunksTheLongerOne)
 {
-    const MainComponent::TransferTimeLimits limits;
-    EXPECT_EQ(limits.replyMs, 10000);
-    EXPECT_EQ(limits.dataMs, 180000);
-    EXPECT_EQ(limits.finishPauseMs, 100);
+    EXPECT_EQ(programTimeLimits.replyMs, 10000);
+    EXPECT_EQ(programTimeLimits.dataMs, 180000);
+    EXPECT_EQ(programTimeLimits.finishPauseMs, 100);
 
     MainComponent::transferTimeLimits.replyMs = 300;
     TrvQ8Simulator device(
@@ -277,6 +296,30 @@ TEST_F(EngineTest, SeveralPostsBeforeTheHandOverApplyTheLatest)
     pump(50);
     EXPECT_EQ(component->status, MainComponent::STATUS_DISCONNECTED);
     EXPECT_EQ(component->pendingStatus, MainComponent::STATUS_NONE);
+}
+
+TEST_F(EngineTest, StartDropsADeviceEventPostedBeforeIt)
+{
+    TrvQ8Simulator device(bed, {.faults = {.holdOn = trvq8::kStart}});
+    start(oneBlockFile(10));
+    pressOk();
+    ASSERT_EQ(component->status, MainComponent::STATUS_CONNECTED);
+    // Plugged in again: the arrival's post waits when Start is pressed.
+    device.unplug();
+    device.plugIn();
+    ASSERT_TRUE(
+        runDeviceEventsUntil([this] { return component->pendingStatus == MainComponent::STATUS_CONNECTED; }));
+    {
+        // The worker's own post of status 3 waits too, so only a stale post could change the page.
+        const juce::ScopedLock postsWait(component->statusLock);
+        pressOk();
+        pump(50);
+        EXPECT_EQ(component->status, MainComponent::STATUS_UPDATING);
+        EXPECT_FALSE(component->okButton->isVisible());
+        EXPECT_FALSE(component->cancelButton->isVisible());
+    }
+    device.release();
+    EXPECT_TRUE(pumpUntil([this] { return component->status == MainComponent::STATUS_SUCCEEDED; }));
 }
 
 TEST_F(EngineTest, AnUnusableFileFreezesTheStatusAfterTheFirstPage)

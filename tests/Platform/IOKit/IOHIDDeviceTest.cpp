@@ -285,6 +285,52 @@ TEST_F(IOHIDDeviceTest, AFailedWriteFailsThatSendAloneAndTheDeviceStays)
     EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
 }
 
+TEST_F(IOHIDDeviceTest, AFailedPollOrReadIsTriedAgainAndTheDeviceStays)
+{
+    reports.listen(device, buffer, sizeof buffer);
+    faults.failPolls(bed.nodePath(index), ENOMEM, 3);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 1; }));
+    faults.failNextRead(bed.nodePath(index), ENOMEM);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 2)));
+    ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 2; }));
+    EXPECT_EQ(reports.seen[1][0], 2);
+    EXPECT_EQ(reports.removals, 0);
+    EXPECT_EQ(send(device, pattern(64, 3)), kIOReturnSuccess);
+}
+
+TEST_F(IOHIDDeviceTest, IsNeverFreedInsideItsOwnDelivery)
+{
+    // The device's last holders: its removal callback, which lets it go as a device connection
+    // does, and a sender on another thread that lets go of its own reference meanwhile.
+    struct Delivery
+    {
+        IOHIDDeviceRef device;
+        IOHIDElementRef element; // retained
+        bool aliveWhenLetGo = false;
+    } delivery{device, elementsOf(device).at(0)};
+    const cf::Owned<CFTypeRef> element(CFRetain(delivery.element));
+    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess); // past the manager
+    CFRetain(device);                                                            // the sender's
+    manager.reset();
+    IOHIDDeviceRegisterRemovalCallback(
+        device,
+        [](void* context, IOReturn, void*)
+        {
+            auto* self = static_cast<Delivery*>(context);
+            IOHIDDeviceRegisterRemovalCallback(self->device, nullptr, nullptr);
+            IOHIDDeviceUnscheduleFromRunLoop(self->device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+            std::thread([device = self->device] { CFRelease(device); }).join();
+            self->aliveWhenLetGo = IOHIDElementGetDevice(self->element) != nullptr;
+        },
+        &delivery);
+    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+    bed.unplug(index);
+    ASSERT_TRUE(runUntil([&] { return IOHIDElementGetDevice(delivery.element) == nullptr; }));
+    EXPECT_TRUE(delivery.aliveWhenLetGo);
+}
+
 TEST_F(IOHIDDeviceTest, UnplugDuringAStormOfSendsTouchesNoOtherFile)
 {
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);

@@ -78,6 +78,36 @@ TEST_F(DeviceConnectionTest, TakesTheLowerOfTwoDevicesAndTheOtherOnlyWhenAttache
     EXPECT_EQ(util.deviceVersion(), 300);
 }
 
+TEST_F(DeviceConnectionTest, TakesTheDevicePluggedInAgainBeforeTheRunLoopTurns)
+{
+    // udev tells of the unplug first, or the node hangs up first; the new arrival follows at once.
+    for (const bool nodeFirst : {false, true})
+    {
+        SCOPED_TRACE(nodeFirst ? "node first" : "udev first");
+        RecordingHandler replug;
+        const int device = bed.addDevice(trvQ8(0x0100));
+        HidUtil util;
+        ASSERT_TRUE(util.initialize(&replug, 1));
+        ASSERT_TRUE(util.deviceMatching());
+        runFor(std::chrono::milliseconds(50));
+
+        if (nodeFirst)
+        {
+            bed.hangUp(device);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100)); // for the node's reader
+        }
+        bed.announceRemoval(device);
+        const int again = bed.addDevice(trvQ8(0x0200));
+        bed.hangUp(device);
+        ASSERT_TRUE(runUntil([&] { return replug.events.size() == 2; }));
+        EXPECT_EQ(std::get<0>(replug.events[0]), "removal");
+        EXPECT_EQ(std::get<0>(replug.events[1]), "matching");
+        EXPECT_EQ(util.deviceVersion(), 200);
+        util.finalize();
+        bed.unplug(again);
+    }
+}
+
 TEST_F(DeviceConnectionTest, TakesOnlyTheProductOfItsDeviceType)
 {
     bed.addDevice({.productId = 0x0020}); // another product of the vendor
