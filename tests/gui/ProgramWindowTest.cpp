@@ -6,11 +6,13 @@
 #include "UpdateFileWriter.h"
 #include "XDisplay.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -102,8 +104,21 @@ public:
     {
         int raw = 0;
         if (!status && ::waitpid(pid, &raw, WNOHANG) == pid)
+        {
             status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            signal = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
+        }
         return status;
+    }
+
+    // How the program has ended, if it has.
+    std::string ending()
+    {
+        if (!exitStatus())
+            return "the program still runs";
+        if (signal != 0)
+            return "signal " + std::to_string(signal) + " (" + strsignal(signal) + ") ended the program";
+        return "the program ended with status " + std::to_string(*status);
     }
 
     std::string written() const { return output.loadFileAsString().toStdString(); }
@@ -113,6 +128,7 @@ public:
 private:
     juce::File output;
     std::optional<int> status;
+    int signal = 0;
 };
 
 class ProgramWindowTest : public ::testing::Test
@@ -155,6 +171,13 @@ protected:
             << "no window; the program wrote: " << run->written();
     }
 
+    // Why the window no longer shows. A program's windows go as it ends: its status follows soon.
+    std::string windowGone()
+    {
+        eventually([this] { return run->exitStatus().has_value(); }, 5s);
+        return "the program's window has gone; " + run->ending() + "; it wrote: " + run->written();
+    }
+
     void xdotool(const std::string& arguments)
     {
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
@@ -164,6 +187,7 @@ protected:
     // button is drawn under it.
     void click(juce::Point<int> at)
     {
+        ASSERT_TRUE(screen.exists(window)) << windowGone();
         xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(at.x) + " " +
                 std::to_string(at.y) + " click 1 mousemove 0 0");
     }
@@ -185,12 +209,16 @@ protected:
         ASSERT_TRUE(expected.isValid()) << snapshot;
         const auto ignored = page[5] == '3' ? progressBar : juce::Rectangle<int>();
         juce::Image shown;
-        const bool same = eventually(
+        bool same = false;
+        eventually(
             [&]
             {
                 shown = screen.capture(window);
-                return differingBlocks(shown, expected, ignored) == 0;
+                same = differingBlocks(shown, expected, ignored) == 0;
+                return same || !screen.exists(window);
             });
+        ASSERT_TRUE(same || screen.exists(window)) << windowGone();
+        ASSERT_TRUE(shown.isValid()) << "the window shows nothing to capture; " << run->ending();
         const juce::String test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         const auto screenshot = screenshots.getChildFile(test.replaceCharacter('/', '-') + "-" + snapshot);
         screenshot.deleteFile();
@@ -271,6 +299,26 @@ TEST_F(ProgramWindowTest, WithoutDisplaySaysSoInOneLineAndFails)
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1);
 }
 
+// The tests' own check of a page: a program that dies leaves a failed test and a reason, and the
+// tests after it still run.
+TEST_F(ProgramWindowTest, APageCheckSaysWhenTheProgramHasDied)
+{
+    writeUpdateFile();
+    start();
+    ::kill(run->pid, SIGKILL);
+    ::testing::TestPartResultArray failures;
+    {
+        ::testing::ScopedFakeTestPartResultReporter intercept(
+            ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        expectPage("00-1-1"); // a page that never shows: the wait ends with the window
+    }
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.GetTestPartResult(0).fatally_failed());
+    const std::string message = failures.GetTestPartResult(0).message();
+    EXPECT_NE(message.find("the program's window has gone"), std::string::npos) << message;
+    EXPECT_NE(message.find("signal 9"), std::string::npos) << message;
+}
+
 // A user's (or the system's) acts, each followed by the page that shows then ("end": the program
 // has ended with status 0).
 struct Journey
@@ -280,6 +328,12 @@ struct Journey
     std::optional<hidtest::TrvQ8Faults> device; // plugged in from the start
     const char* acts;
 };
+
+// A failed journey is reported by its name.
+void PrintTo(const Journey& journey, std::ostream* out)
+{
+    *out << journey.name;
+}
 
 class JourneyTest : public ProgramWindowTest, public ::testing::WithParamInterface<Journey>
 {
@@ -310,6 +364,8 @@ TEST_P(JourneyTest, ShowsEachPageInTurn)
     while (!HasFatalFailure() && script >> act >> page)
     {
         acts.at(act)();
+        if (HasFatalFailure())
+            break;
         if (page == "end")
             expectEndsWithStatus0(*run);
         else

@@ -110,6 +110,12 @@ std::string XDisplay::text(unsigned long window, const char* name)
     return property(display, window, atom(name)).second;
 }
 
+bool XDisplay::exists(unsigned long window)
+{
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) != 0;
+}
+
 void XDisplay::askToClose(unsigned long window)
 {
     XEvent event{};

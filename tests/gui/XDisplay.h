@@ -35,6 +35,8 @@ public:
     std::string text(unsigned long window, const char* property);
     long atom(const char* name);
 
+    // Whether the window is still there: its program may have closed it or ended.
+    bool exists(unsigned long window);
     // Asks the window's program to close it, as a window manager's close does.
     void askToClose(unsigned long window);
     // The window's pixels as they are on the screen.
