@@ -166,7 +166,8 @@ int HidrawNode::write(std::span<const uint8_t> report, int timeoutMs)
         if (left.count() <= 0)
             return ETIMEDOUT;
         pollfd fds[2] = {{fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
-        pollRetrying(fds, 2, int(left.count()));
+        if (pollRetrying(fds, 2, int(left.count())) < 0)
+            pauseAfterFailure();
     }
 }
 
