@@ -77,6 +77,9 @@ TEST_F(FontLookAndFeelTest, CharacterThatNoFontHasTakesNoRoomAndDrawsNothing)
         EXPECT_EQ(charactersWithoutGlyph(arial, unassigned), unassigned) << fallback;
         EXPECT_FLOAT_EQ(arial.getStringWidthFloat("A" + unassigned + "B"), arial.getStringWidthFloat("AB"));
         EXPECT_TRUE(inkOfText(arial, unassigned).isEmpty()) << fallback;
+        juce::GlyphArrangement glyphs;
+        glyphs.addLineOfText(arial, "A" + unassigned + "B", 0.0f, 20.0f);
+        EXPECT_EQ(charactersWithoutGlyph(glyphs), unassigned) << fallback;
     }
 }
 
@@ -100,4 +103,19 @@ TEST_F(FontLookAndFeelTest, NamesThatFindTheSameFaceShareOneTypeface)
     EXPECT_EQ(arial, juce::Font("Helvetica Neue", 20.0f, juce::Font::plain).getTypefacePtr());
     EXPECT_EQ(arial, programLook().getTypefaceForFont(juce::Font("Arial", 9.0f, juce::Font::plain)));
     EXPECT_NE(arial, juce::Font("Arial", 13.0f, juce::Font::bold).getTypefacePtr());
+}
+
+TEST_F(FontLookAndFeelTest, CoverageCheckCountsEveryCharacterMissingUnderJucesOwnLook)
+{
+    const juce::Font arial("Arial", 13.0f, juce::Font::plain);
+    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
+    juce::Typeface::clearTypefaceCache();
+    const auto missing = charactersWithoutGlyph(arial, "Abc");
+    juce::GlyphArrangement glyphs;
+    glyphs.addLineOfText(arial, "Abc", 0.0f, 20.0f);
+    const auto missingInArrangement = charactersWithoutGlyph(glyphs);
+    programLook().installAsDefault();
+
+    EXPECT_EQ(missing, juce::String("Abc"));
+    EXPECT_EQ(missingInArrangement, juce::String("Abc"));
 }

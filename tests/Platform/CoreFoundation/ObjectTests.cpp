@@ -33,6 +33,9 @@ TEST(Object, LastReleaseFinalizesARegisteredKindButNeverAConstantAndNullIsRefuse
         for (int i = 0; i < 3; ++i)
             CFRelease(constant);
     EXPECT_EQ(CFStringGetLength(CFSTR("VendorID")), 8);
+    const auto vendorID = [] { return CFSTR("VendorID"); };
+    EXPECT_EQ(vendorID(), vendorID());
+    EXPECT_EQ(vendorID(), CFSTR("VendorID"));
     EXPECT_TRUE(CFBooleanGetValue(kCFBooleanTrue));
     EXPECT_FALSE(CFBooleanGetValue(kCFBooleanFalse));
     EXPECT_EQ(CFRetain(nullptr), nullptr);

@@ -91,8 +91,13 @@ TEST(PropertyList, MalformedDocumentsGiveNullAndAReason)
     EXPECT_EQ(CFPropertyListCreateFromXMLData(nullptr, nullptr, 0, nullptr), nullptr);
 }
 
-TEST(Base64, EncodesTheStandardWayAndRefusesBadPadding)
+TEST(Base64, EncodesTheStandardWayDecodesWhatItEncodesAndRefusesBadPadding)
 {
+    const uint8_t bytes[] = {'h', 'i', '!', 0, 0xFF};
+    for (size_t length = 0; length <= 5; ++length) // no group, and each kind of last group
+        EXPECT_EQ(cf::base64::decode(cf::base64::encode(bytes, length)),
+                  std::vector<uint8_t>(bytes, bytes + length))
+            << length;
     EXPECT_EQ(cf::base64::encode(reinterpret_cast<const uint8_t*>("hi"), 2), "aGk=");
     EXPECT_TRUE(cf::base64::decode(" aG\nk= "));
     for (const char* bad : {"a", "aG=", "aGk=a", "aG=k", "aGk==="})

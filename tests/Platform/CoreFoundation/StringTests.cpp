@@ -57,7 +57,7 @@ TEST(String, FormatsTheConversionsInUseAndObjectsWithAtSign)
     int notWritten = 0;
     EXPECT_EQ(format("%ld:%ld", 1L, 48L), "1:48");
     EXPECT_EQ(format("%d", int(0x80000000u)), "-2147483648");
-    EXPECT_EQ(format("0x%4.4lX|0x%4.4lX", 1L, 0x12345L), "0x0001|0x12345");
+    EXPECT_EQ(format("0x%4.4lX|0x%4.4lX|0x%4.4lX", 1L, 0xFF00L, 0x12345L), "0x0001|0xFF00|0x12345");
     EXPECT_EQ(format("%5.1f%%|%s|%c|%*d", 2.25, "ok", 'z', 3, 7), "  2.2%|ok|z|  7");
     EXPECT_EQ(format("%d%n|%d", 1, &notWritten, 2), "1|2");
     EXPECT_EQ(notWritten, 0);
