@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <unistd.h>
@@ -13,14 +14,15 @@ using namespace hidlibtest;
 
 namespace
 {
-// Preferences go to a folder of this run's own, never to the user's.
+// Preferences go to a folder of this run's own, never to the user's, and go with the run.
 const bool kPrivatePreferences = []
 {
-    char folder[] = "/tmp/hidconfig-test-XXXXXX";
+    static char folder[] = "/tmp/hidconfig-test-XXXXXX";
     if (mkdtemp(folder) == nullptr)
         std::abort();
     setenv("HOME", folder, 1);
     setenv("XDG_CONFIG_HOME", folder, 1);
+    std::atexit([] { std::filesystem::remove_all(folder); });
     return true;
 }();
 
