@@ -38,6 +38,9 @@ TEST_F(ElementsTest, GiveTheirTreeInDescriptorOrderWithTheirFlags)
     EXPECT_EQ(CFArrayGetCount(IOHIDElementGetChildren(elements[0])), 115);
     for (size_t i = 0; i < elements.size(); ++i)
         EXPECT_EQ(IOHIDElementGetCookie(elements[i]), IOHIDElementCookie(i + 1));
+    IOHIDElementRef leftShift = elementWithUsage(keyboard, 0x07, 0xE1);
+    EXPECT_EQ(IOHIDElementGetType(leftShift), kIOHIDElementTypeInput_Button);
+    EXPECT_EQ(IOHIDElementGetParent(leftShift), elements[0]);
     IOHIDElementRef keyA = elementWithUsage(keyboard, 0x07, 0x04);
     EXPECT_TRUE(IOHIDElementIsArray(keyA));
     EXPECT_EQ(IOHIDElementGetLogicalMax(keyA), 0x65);
@@ -49,6 +52,14 @@ TEST_F(ElementsTest, GiveTheirTreeInDescriptorOrderWithTheirFlags)
     EXPECT_TRUE(IOHIDElementHasNullState(hat));
     EXPECT_EQ(IOHIDElementGetReportID(hat), 1u);
     EXPECT_EQ(IOHIDElementGetPhysicalMax(hat), 315);
+
+    // Every element comes from the descriptor, which names none.
+    for (IOHIDDeviceRef device : {keyboard, mouse, gamepad})
+        for (IOHIDElementRef element : elementsOf(device))
+        {
+            EXPECT_FALSE(IOHIDElementIsVirtual(element));
+            EXPECT_EQ(IOHIDElementGetName(element), nullptr);
+        }
 }
 
 TEST_F(ElementsTest, MatchOnWhatTheyPublishAndKeepWhatCallersStore)
@@ -57,6 +68,12 @@ TEST_F(ElementsTest, MatchOnWhatTheyPublishAndKeepWhatCallersStore)
     EXPECT_EQ(
         elementsOf(gamepad, matching({{kIOHIDElementTypeKey, kIOHIDElementTypeCollection}}).get()).size(),
         1u);
+    // The modifiers and the key selectors are buttons; the LEDs are outputs.
+    EXPECT_EQ(
+        elementsOf(keyboard, matching({{kIOHIDElementTypeKey, kIOHIDElementTypeInput_Button}}).get()).size(),
+        110u);
+    EXPECT_EQ(elementsOf(keyboard, matching({{kIOHIDElementTypeKey, kIOHIDElementTypeOutput}}).get()).size(),
+              5u);
 
     IOHIDElementRef x = elementWithUsage(gamepad, 0x01, 0x30);
     EXPECT_EQ(numberOf(IOHIDElementGetProperty(x, CFSTR(kIOHIDElementMinKey))), 0);

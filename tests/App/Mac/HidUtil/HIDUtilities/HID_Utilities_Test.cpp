@@ -187,6 +187,10 @@ TEST_F(HIDUtilitiesTest, DumpsElements)
                             "logical: {min: -10, max: 10}, physical: {min: -37, max: 37}, "),
               std::string::npos)
         << tiltDump;
+    // The exponent the dump shows is published as well.
+    long exponent = 0;
+    EXPECT_TRUE(IOHIDElement_GetLongProperty(tilt, CFSTR("UnitExponent"), &exponent));
+    EXPECT_EQ(exponent, 14);
     EXPECT_NE(
         captured([&] { HIDDumpElementInfo(IOHIDElementGetParent(tilt)); }).find("type: 0x7 Collection, "),
         std::string::npos);
