@@ -1,6 +1,7 @@
 // The update engine end to end: an emulated TRV-Q8 behind a hidraw node, the platform layer, the
 // device connection and control, the main component's status machine and its worker thread.
 #include "AlineButton.h"
+#include "HidApi.h"
 #include "HidCtrl.h"
 #include "HidTestbed.h"
 #include "MainComponent.h"
@@ -9,7 +10,6 @@
 #include "TrvQ8Simulator.h"
 #include "UpdateFileWriter.h"
 
-#include <CoreFoundation/CoreFoundation.h>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -84,19 +84,6 @@ protected:
     void pump(int ms)
     {
         pumpUntil([] { return false; }, ms);
-    }
-
-    // Serves the device callbacks alone: what they post waits for the message loop.
-    static bool runDeviceEventsUntil(const std::function<bool()>& condition)
-    {
-        const auto deadline = juce::Time::getMillisecondCounter() + 10000u;
-        while (!condition())
-        {
-            if (juce::Time::getMillisecondCounter() > deadline)
-                return false;
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.002, true);
-        }
-        return true;
     }
 
     void pressOk() { component->buttonClicked((juce::Button*)component->okButton); }
@@ -307,8 +294,10 @@ TEST_F(EngineTest, StartDropsADeviceEventPostedBeforeIt)
     // Plugged in again: the arrival's post waits when Start is pressed.
     device.unplug();
     device.plugIn();
-    ASSERT_TRUE(
-        runDeviceEventsUntil([this] { return component->pendingStatus == MainComponent::STATUS_CONNECTED; }));
+    // The device callbacks alone run: what they post waits for the message loop.
+    ASSERT_TRUE(hidapi::runUntil([this]
+                                 { return component->pendingStatus == MainComponent::STATUS_CONNECTED; },
+                                 true, std::chrono::seconds(10)));
     {
         // The worker's own post of status 3 waits too, so only a stale post could change the page.
         const juce::ScopedLock postsWait(component->statusLock);
