@@ -71,6 +71,7 @@ public:
         m_wake.signal();
     }
     void wakeUp() { m_wake.signal(); }
+    bool isRunningIn(std::string_view name);
 
     CFRunLoopFdSourceID addSource(int fd, std::string_view name, CFRunLoopFdCallBack callback, void* info);
     void removeSource(CFRunLoopFdSourceID id);
@@ -108,6 +109,19 @@ private:
     bool takeStopRequest() { return m_stopRequested.exchange(false); }
     bool onOwnerThread() const { return gettid() == m_ownerThread; }
 
+    // The modes of the runs in progress, innermost last; only the owner thread touches it.
+    class Running
+    {
+    public:
+        Running(std::vector<const Mode*>& runs, const Mode& mode) : m_runs(runs) { m_runs.push_back(&mode); }
+        ~Running() { m_runs.pop_back(); }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+
+    private:
+        std::vector<const Mode*>& m_runs;
+    };
+
     const pid_t m_ownerThread;
     os::WakeEvent m_wake;
     std::atomic<bool> m_stopRequested{false};
@@ -118,6 +132,7 @@ private:
     std::vector<CFRunLoopFdSourceID> m_dispatching; // sources whose callbacks run now
     CFRunLoopFdSourceID m_nextSource = 1;
     bool m_finished = false;
+    std::vector<const Mode*> m_runs;
 };
 
 RunLoop::Mode& RunLoop::mode(std::string_view name)
@@ -141,6 +156,7 @@ CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds, b
         std::lock_guard<std::mutex> guard(m_lock);
         current = &mode(name);
     }
+    const Running running(m_runs, *current);
     const Clock::time_point deadline = deadlineAfter(seconds);
     bool handled = false;
     for (;;)
@@ -162,6 +178,15 @@ CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds, b
             return handled && returnAfterSourceHandled ? kCFRunLoopRunHandledSource : kCFRunLoopRunTimedOut;
         }
     }
+}
+
+bool RunLoop::isRunningIn(std::string_view name)
+{
+    if (!onOwnerThread() || m_runs.empty())
+        return false;
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto found = m_modes.find(name);
+    return found != m_modes.end() && found->second.get() == m_runs.back();
 }
 
 bool RunLoop::performPostedWork(Mode& current)
@@ -399,6 +424,12 @@ void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*fun
 {
     if (function != nullptr)
         CFRunLoopPerform(runLoop, mode, [function, info] { function(info); });
+}
+
+Boolean CFRunLoopIsRunningInMode(CFRunLoopRef runLoop, CFStringRef mode)
+{
+    RunLoop* object = cf::as<RunLoop>(runLoop);
+    return object != nullptr && object->isRunningIn(cf::modeName(mode));
 }
 
 int CFRunLoopGetPollDescriptor(CFRunLoopRef runLoop)

@@ -99,10 +99,11 @@ public:
 
     DeviceInput& input() { return inputSide; }
 
-    // Delivers at once what waits for the run loop (reports, then the removal), when the device's
-    // callbacks run on the current thread in a mode of `schedule`: a manager's delivery running
-    // there lets the device's own events go first.
-    void deliverDueWith(const RunLoopSchedule& schedule);
+    // True when a manager's later events are to wait for this removed device's own removal: it is
+    // still to be told, and the device can tell it here and now. The waiter is then signalled once
+    // the removal has begun or the device is unscheduled; its owner forgets it before it goes.
+    bool holdsBackUntilRemovalTold(RunLoopSchedule& waiter);
+    void forgetRemovalWaiter(RunLoopSchedule& waiter);
 
 private:
     explicit Device(const hidraw::NodeDescription& node);
@@ -111,9 +112,11 @@ private:
     void reportWaiting() override;
     void nodeGone() override;
     static void deliver(void* device);
-    // False when the delivery's hold is all that is left of the device.
+    // False when the delivery is to stop: its hold is all that is left of the device, or the
+    // device is no longer scheduled where the delivery runs.
     bool deliverReports(const DeliveryHold& hold);
     void deliverRemoval();
+    void wakeRemovalWaiters();
     void updateRemovalHold();
     std::shared_ptr<hidraw::HidrawNode> openNode();
     void wantNode();
@@ -143,6 +146,9 @@ private:
     void* reportContext = nullptr;
     bool removalDelivered = false;
     bool holdsItself = false; // one reference, while the removal callback is armed
+
+    std::mutex waitersLock;
+    std::vector<RunLoopSchedule*> removalWaiters;
 
     std::mutex handedValuesLock;
     std::vector<cf::Owned<IOHIDValueRef>> handedValues; // by element, valid until a newer value

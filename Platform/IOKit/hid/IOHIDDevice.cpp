@@ -2,6 +2,7 @@
 #include "HidObjects.h"
 #include "PropertyDictionary.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -248,16 +249,50 @@ void Device::reportWaiting()
     runLoops.signal();
 }
 
+// What a delivery left when the device was unscheduled waits for the next run loop.
 void Device::schedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
     runLoops.add(runLoop, mode);
+    runLoops.signal();
     updateRemovalHold();
 }
 
 void Device::unschedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
     runLoops.remove(runLoop, mode);
+    wakeRemovalWaiters();
     updateRemovalHold();
+}
+
+bool Device::holdsBackUntilRemovalTold(RunLoopSchedule& waiter)
+{
+    {
+        std::lock_guard<std::mutex> guard(waitersLock);
+        if (std::find(removalWaiters.begin(), removalWaiters.end(), &waiter) == removalWaiters.end())
+            removalWaiters.push_back(&waiter);
+    }
+    if (removalDue.load() && runLoops.runsHereNow())
+    {
+        runLoops.signal(); // a delivery of its own further out may have taken the wake-up already
+        return true;
+    }
+    forgetRemovalWaiter(waiter);
+    return false;
+}
+
+void Device::forgetRemovalWaiter(RunLoopSchedule& waiter)
+{
+    std::lock_guard<std::mutex> guard(waitersLock);
+    removalWaiters.erase(std::remove(removalWaiters.begin(), removalWaiters.end(), &waiter),
+                         removalWaiters.end());
+}
+
+void Device::wakeRemovalWaiters()
+{
+    std::lock_guard<std::mutex> guard(waitersLock);
+    for (RunLoopSchedule* waiter : removalWaiters)
+        waiter->signal();
+    removalWaiters.clear();
 }
 
 void Device::setRemovalCallback(IOHIDCallback callback, void* context)
@@ -305,20 +340,16 @@ void Device::deliver(void* info)
 {
     auto* device = static_cast<Device*>(info);
     const DeliveryHold hold(*device);
-    if (hold && device->deliverReports(hold))
+    if (hold && device->deliverReports(hold) && device->runLoops.runsHereNow())
         device->deliverRemoval();
-}
-
-void Device::deliverDueWith(const RunLoopSchedule& schedule)
-{
-    if (runLoops.sharesModeWith(schedule, CFRunLoopGetCurrent()))
-        deliver(this);
 }
 
 bool Device::deliverReports(const DeliveryHold& hold)
 {
     for (;;)
     {
+        if (!runLoops.runsHereNow())
+            return false;
         IOHIDReportCallback callback;
         uint8_t* buffer;
         CFIndex size;
@@ -346,6 +377,7 @@ void Device::deliverRemoval()
 {
     if (!removalDue.exchange(false))
         return;
+    wakeRemovalWaiters();
     IOHIDCallback callback;
     void* context;
     {

@@ -55,6 +55,7 @@ private:
     void updateMatch(Known& known);
     void queue(bool arrived, Device* device);
     void announcePresent();
+    bool waitsForDeviceToTell(const Event& event);
     static void deliver(void* manager);
 
     std::mutex lock;
@@ -79,7 +80,10 @@ Manager::~Manager()
     for (const Known& entry : known)
         DeviceDirectory::instance().letGo(entry.device);
     for (const Event& event : pending)
+    {
+        event.device->forgetRemovalWaiter(runLoops);
         event.device->release();
+    }
 }
 
 bool Manager::fits(const Device& device) const
@@ -271,8 +275,14 @@ void Manager::schedule(CFRunLoopRef runLoop, CFStringRef mode)
     }
 }
 
-// A removed device's own events go before the manager's later ones: whoever holds the device
-// then lets it go before a new arrival (the same device plugged in again) is announced.
+// A removed device's own removal goes before the manager's: whoever holds the device then lets
+// it go before a later arrival (the same device plugged in again) is announced. Only a device that
+// can tell it here and now is waited for, and it wakes the manager once it has begun. Under lock.
+bool Manager::waitsForDeviceToTell(const Event& event)
+{
+    return !event.arrived && event.device->holdsBackUntilRemovalTold(runLoops);
+}
+
 void Manager::deliver(void* info)
 {
     auto* manager = static_cast<Manager*>(info);
@@ -287,15 +297,15 @@ void Manager::deliver(void* info)
         {
             std::lock_guard<std::mutex> guard(manager->lock);
             manager->takeAnnouncements();
-            if (manager->pending.empty())
+            if (manager->pending.empty() || manager->waitsForDeviceToTell(manager->pending.front()))
                 return;
             event = manager->pending.front();
             manager->pending.pop_front();
             callback = event.arrived ? manager->matchingCallback : manager->removalCallback;
             context = event.arrived ? manager->matchingContext : manager->removalContext;
+            if (event.arrived && event.device->isRemoved())
+                callback = nullptr; // gone before its arrival could be told: never offered
         }
-        if (!event.arrived)
-            event.device->deliverDueWith(manager->runLoops);
         if (callback != nullptr)
             callback(context, kIOReturnSuccess, manager, cf::toRef<IOHIDDeviceRef>(event.device));
         event.device->release();

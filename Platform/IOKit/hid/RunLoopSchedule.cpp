@@ -78,27 +78,13 @@ bool RunLoopSchedule::isScheduled() const
     return !entries.empty();
 }
 
-std::vector<cf::Owned<CFStringRef>> RunLoopSchedule::modesOn(CFRunLoopRef runLoop) const
+bool RunLoopSchedule::runsHereNow() const
 {
-    std::vector<cf::Owned<CFStringRef>> modes;
+    const CFRunLoopRef here = CFRunLoopGetCurrent();
     std::lock_guard<std::mutex> guard(lock);
-    for (const Entry& entry : entries)
-        if (entry.runLoop == runLoop)
-            modes.emplace_back(static_cast<CFStringRef>(CFRetain(entry.mode)));
-    return modes;
-}
-
-bool RunLoopSchedule::sharesModeWith(const RunLoopSchedule& other, CFRunLoopRef runLoop) const
-{
-    const auto mine = modesOn(runLoop);
-    const auto theirs = other.modesOn(runLoop);
-    return std::any_of(mine.begin(), mine.end(),
-                       [&](const cf::Owned<CFStringRef>& mode)
-                       {
-                           return std::any_of(theirs.begin(), theirs.end(),
-                                              [&](const cf::Owned<CFStringRef>& their)
-                                              { return CFEqual(mode.get(), their.get()); });
-                       });
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const Entry& entry)
+                       { return entry.runLoop == here && CFRunLoopIsRunningInMode(here, entry.mode); });
 }
 
 void RunLoopSchedule::signal()

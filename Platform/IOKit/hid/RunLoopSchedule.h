@@ -31,9 +31,9 @@ public:
     // Unschedules everywhere; once it returns the handler is not running on another thread.
     void removeAll();
     bool isScheduled() const;
-    // True when both are scheduled on the run loop in a common mode, so that whichever of them runs
-    // there could run the other's handler in its place.
-    bool sharesModeWith(const RunLoopSchedule& other, CFRunLoopRef runLoop) const;
+    // True when the handler may run here and now: scheduled on the calling thread's run loop, in
+    // the mode that loop is running.
+    bool runsHereNow() const;
 
     void signal();
 
@@ -46,7 +46,6 @@ private:
         CFRunLoopFdSourceID extraSource;
     };
 
-    std::vector<cf::Owned<CFStringRef>> modesOn(CFRunLoopRef runLoop) const;
     static void fired(int fd, UInt32 events, void* info);
     static void release(const Entry& entry);
 

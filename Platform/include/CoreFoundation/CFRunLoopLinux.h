@@ -30,6 +30,10 @@ void CFRunLoopRemoveFdSource(CFRunLoopRef runLoop, CFRunLoopFdSourceID source);
 void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*function)(void* info),
                               void* info);
 
+// True when called on the run loop's own thread while its innermost run is in the mode
+// (kCFRunLoopCommonModes: in a common mode), so that a source of that mode may fire now.
+Boolean CFRunLoopIsRunningInMode(CFRunLoopRef runLoop, CFStringRef mode);
+
 // A descriptor that polls readable whenever the run loop has something to do in its default mode
 // (a ready source, posted work or a wake-up). Owned by the run loop. Serve it by running the run
 // loop in the default mode for 0 seconds.

@@ -365,3 +365,39 @@ TEST_F(IOHIDDeviceTest, UnplugDuringAStormOfSendsTouchesNoOtherFile)
         ::close(pipe[1]);
     }
 }
+
+TEST_F(IOHIDDeviceTest, UnschedulingFromAnotherThreadWaitsForItsRemovalCallbackToReturn)
+{
+    struct SlowRemoval
+    {
+        std::atomic<bool> started{false};
+        std::atomic<bool> finished{false};
+    } removal;
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOHIDDeviceRegisterRemovalCallback(
+        device,
+        [](void* context, IOReturn, void*)
+        {
+            auto* self = static_cast<SlowRemoval*>(context);
+            self->started = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            self->finished = true;
+        },
+        &removal);
+    CFRunLoopRef runLoop = CFRunLoopGetCurrent();
+    IOHIDDeviceScheduleWithRunLoop(device, runLoop, kCFRunLoopDefaultMode);
+    std::atomic<bool> finishedWhenUnscheduled{false};
+    std::thread caller(
+        [&]
+        {
+            if (!runUntil([&] { return removal.started.load(); }, false, std::chrono::seconds(5)))
+                return;
+            IOHIDDeviceUnscheduleFromRunLoop(device, runLoop, kCFRunLoopDefaultMode);
+            finishedWhenUnscheduled = removal.finished.load();
+        });
+
+    bed.announceRemoval(index); // udev tells first: the manager learns of it before the device
+    EXPECT_TRUE(runUntil([&] { return removal.finished.load(); }));
+    caller.join();
+    EXPECT_TRUE(finishedWhenUnscheduled);
+}

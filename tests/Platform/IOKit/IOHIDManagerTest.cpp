@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 using namespace hidapi;
 
@@ -143,4 +144,201 @@ TEST(IOHIDManager, NamesANodeItCannotOpenOnceWantedAndOpensItWhenUdevAnnouncesIt
     ASSERT_TRUE(runUntil([&] { return faults.opens(bed.nodePath(wanted)) == 1; }));
     EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report, 64), kIOReturnSuccess);
     EXPECT_TRUE(bed.readOutputReport(wanted, 65).has_value());
+}
+
+namespace
+{
+
+// What a manager's callbacks told, in order, with the device's product: "arrival 1", "removal 1".
+struct ManagerLog
+{
+    std::vector<std::string> events;
+
+    void listenTo(IOHIDManagerRef manager)
+    {
+        IOHIDManagerRegisterDeviceMatchingCallback(manager, onArrival, this);
+        IOHIDManagerRegisterDeviceRemovalCallback(manager, onRemoval, this);
+        IOHIDManagerScheduleWithRunLoop(manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
+
+    static void onArrival(void* log, IOReturn, void*, IOHIDDeviceRef device) { add(log, "arrival", device); }
+    static void onRemoval(void* log, IOReturn, void*, IOHIDDeviceRef device) { add(log, "removal", device); }
+    static void add(void* log, const std::string& what, IOHIDDeviceRef device)
+    {
+        const auto product = numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDProductIDKey)));
+        static_cast<ManagerLog*>(log)->events.push_back(what + " " + std::to_string(product.value_or(-1)));
+    }
+};
+
+// A device's own callbacks, counted.
+struct DeviceLog
+{
+    int reports = 0;
+    int removals = 0;
+    uint8_t buffer[64] = {};
+
+    static void onReport(void* log, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+    {
+        ++static_cast<DeviceLog*>(log)->reports;
+    }
+    static void onRemoval(void* log, IOReturn, void*) { ++static_cast<DeviceLog*>(log)->removals; }
+};
+
+} // namespace
+
+TEST(IOHIDManager, KeepsTheOrderOfItsEventsWhenADeviceCallbackRunsTheRunLoop)
+{
+    hidtest::HidTestbed bed;
+    const int old = bed.addDevice({.productId = 0x0001, .ports = {1}});
+    const auto manager = openManager();
+    ManagerLog log;
+    log.listenTo(manager.get());
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
+
+    // The old device's own removal runs the run loop, as a modal alert does, while a new one arrives.
+    IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+    IOHIDDeviceRegisterRemovalCallback(
+        device,
+        [](void* context, IOReturn, void*)
+        {
+            static_cast<ManagerLog*>(context)->events.push_back("device removal 1");
+            runFor(std::chrono::milliseconds(200));
+        },
+        &log);
+    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    bed.announceRemoval(old);
+    bed.addDevice({.productId = 0x0002, .ports = {2}});
+    bed.hangUp(old);
+
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 4; }));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"arrival 1", "device removal 1", "removal 1", "arrival 2"}));
+}
+
+TEST(IOHIDManager, NeverCallsBackOnceItsCallerHasLetGoInADeviceCallback)
+{
+    // The device's removal tears its caller down: it unregisters the manager's removal callback,
+    // or lets the manager go.
+    for (const bool letGo : {false, true})
+    {
+        SCOPED_TRACE(letGo ? "manager let go" : "callback unregistered");
+        hidtest::HidTestbed bed;
+        const int index = bed.addDevice({});
+        struct Caller
+        {
+            IOHIDManagerRef manager;
+            bool letGo;
+            bool tornDown = false;
+            int callsAfterTearDown = 0;
+            int deviceRemovals = 0;
+        } caller{openManager().release(), letGo};
+        IOHIDManagerRegisterDeviceRemovalCallback(
+            caller.manager,
+            [](void* context, IOReturn, void*, IOHIDDeviceRef)
+            {
+                auto* self = static_cast<Caller*>(context);
+                self->callsAfterTearDown += self->tornDown;
+            },
+            &caller);
+        IOHIDManagerScheduleWithRunLoop(caller.manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        IOHIDDeviceRef device = devicesOf(caller.manager).at(0);
+        IOHIDDeviceRegisterRemovalCallback(
+            device,
+            [](void* context, IOReturn, void*)
+            {
+                auto* self = static_cast<Caller*>(context);
+                ++self->deviceRemovals;
+                if (self->letGo)
+                    CFRelease(self->manager);
+                else
+                    IOHIDManagerRegisterDeviceRemovalCallback(self->manager, nullptr, nullptr);
+                self->tornDown = true;
+            },
+            &caller);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+        bed.announceRemoval(index); // udev tells first: the manager learns of it before the device
+        ASSERT_TRUE(runUntil([&] { return caller.deviceRemovals == 1; }));
+        runFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(caller.callsAfterTearDown, 0);
+        if (!letGo)
+            CFRelease(caller.manager);
+        bed.hangUp(index);
+    }
+}
+
+TEST(IOHIDManager, GoesOnWithoutARemovedDeviceThatCannotTellItsRemovalHere)
+{
+    // The device is scheduled in another mode alone, or on another thread's run loop, or its own
+    // report callback unschedules it before its removal could be told.
+    enum Where
+    {
+        privateMode,
+        otherRunLoop,
+        unscheduledByItsReport
+    };
+    const CFStringRef privateName = CFSTR("Private");
+    for (const Where where : {privateMode, otherRunLoop, unscheduledByItsReport})
+    {
+        SCOPED_TRACE(int(where));
+        hidtest::HidTestbed bed;
+        const int old = bed.addDevice({.productId = 0x0001, .ports = {1}});
+        const auto manager = openManager();
+        ManagerLog log;
+        log.listenTo(manager.get());
+        IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), privateName);
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
+
+        IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+        DeviceLog own;
+        IOHIDDeviceRegisterRemovalCallback(device, DeviceLog::onRemoval, &own);
+        CFRunLoopRef other = nullptr;
+        std::thread(
+            [&]
+            {
+                other = CFRunLoopGetCurrent();
+                CFRetain(other);
+            })
+            .join();
+        if (where == privateMode)
+            IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), privateName);
+        else if (where == otherRunLoop)
+            IOHIDDeviceScheduleWithRunLoop(device, other, kCFRunLoopDefaultMode);
+        else
+        {
+            IOHIDDeviceRegisterInputReportCallback(
+                device, own.buffer, sizeof own.buffer,
+                [](void* context, IOReturn, void* sender, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+                {
+                    ++static_cast<DeviceLog*>(context)->reports;
+                    IOHIDDeviceUnscheduleFromRunLoop(static_cast<IOHIDDeviceRef>(sender),
+                                                     CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+                },
+                &own);
+            IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+            // The report and the removal wait together for the run loop.
+            ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1)));
+            ASSERT_TRUE(
+                runUntil([&] { return valueOf(device, elementsOf(device).at(1)).has_value(); }, false));
+            bed.hangUp(old);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100)); // for the node's reader
+        }
+        bed.announceRemoval(old);
+        bed.addDevice({.productId = 0x0002, .ports = {2}});
+        bed.hangUp(old);
+
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 3; }));
+        EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 2"}));
+        runFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(own.removals, 0);
+        EXPECT_EQ(own.reports, where == unscheduledByItsReport ? 1 : 0);
+        if (where == privateMode)
+        {
+            CFRunLoopRunInMode(privateName, 0.1, false);
+            EXPECT_EQ(own.removals, 1);
+        }
+        if (where == otherRunLoop)
+            IOHIDDeviceUnscheduleFromRunLoop(device, other, kCFRunLoopDefaultMode);
+        CFRelease(other);
+    }
 }
