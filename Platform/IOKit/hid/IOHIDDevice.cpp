@@ -340,7 +340,7 @@ void Device::deliver(void* info)
 {
     auto* device = static_cast<Device*>(info);
     const DeliveryHold hold(*device);
-    if (hold && device->deliverReports(hold) && device->runLoops.runsHereNow())
+    if (hold && device->deliverReports(hold))
         device->deliverRemoval();
 }
 

@@ -2,6 +2,7 @@
 #include "HidTestbed.h"
 #include "NodeFaults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <string>
@@ -161,6 +162,19 @@ struct ManagerLog
         IOHIDManagerScheduleWithRunLoop(manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     }
 
+    bool has(const std::string& event) const
+    {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+
+    // Runs the run loop until the new device has arrived, as a modal alert would.
+    void runModal(const std::string& from)
+    {
+        events.push_back(from);
+        runUntil([this] { return has("arrival 2"); });
+        events.push_back("modal ends");
+    }
+
     static void onArrival(void* log, IOReturn, void*, IOHIDDeviceRef device) { add(log, "arrival", device); }
     static void onRemoval(void* log, IOReturn, void*, IOHIDDeviceRef device) { add(log, "removal", device); }
     static void add(void* log, const std::string& what, IOHIDDeviceRef device)
@@ -188,31 +202,60 @@ struct DeviceLog
 
 TEST(IOHIDManager, KeepsTheOrderOfItsEventsWhenADeviceCallbackRunsTheRunLoop)
 {
-    hidtest::HidTestbed bed;
-    const int old = bed.addDevice({.productId = 0x0001, .ports = {1}});
-    const auto manager = openManager();
-    ManagerLog log;
-    log.listenTo(manager.get());
-    ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
-
-    // The old device's own removal runs the run loop, as a modal alert does, while a new one arrives.
-    IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
-    IOHIDDeviceRegisterRemovalCallback(
-        device,
-        [](void* context, IOReturn, void*)
+    // The old device's removal, or a report it sent before it went, runs the run loop as a modal
+    // alert does, until the new device has arrived.
+    for (const bool inReport : {false, true})
+    {
+        SCOPED_TRACE(inReport ? "in its report" : "in its removal");
+        hidtest::HidTestbed bed;
+        const int old = bed.addDevice({.productId = 0x0001, .ports = {1}});
+        const auto manager = openManager();
+        ManagerLog log;
+        log.listenTo(manager.get());
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
+        IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+        uint8_t buffer[64];
+        if (inReport)
         {
-            static_cast<ManagerLog*>(context)->events.push_back("device removal 1");
-            runFor(std::chrono::milliseconds(200));
-        },
-        &log);
-    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    bed.announceRemoval(old);
-    bed.addDevice({.productId = 0x0002, .ports = {2}});
-    bed.hangUp(old);
+            IOHIDDeviceRegisterInputReportCallback(
+                device, buffer, sizeof buffer,
+                [](void* context, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+                { static_cast<ManagerLog*>(context)->runModal("device report"); },
+                &log);
+            IOHIDDeviceRegisterRemovalCallback(
+                device,
+                [](void* context, IOReturn, void*)
+                { static_cast<ManagerLog*>(context)->events.push_back("device removal 1"); },
+                &log);
+        }
+        else
+            IOHIDDeviceRegisterRemovalCallback(
+                device,
+                [](void* context, IOReturn, void*)
+                { static_cast<ManagerLog*>(context)->runModal("device removal 1"); },
+                &log);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        if (inReport)
+        {
+            // The report and the removal wait together for the run loop.
+            ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1)));
+            ASSERT_TRUE(
+                runUntil([&] { return valueOf(device, elementsOf(device).at(1)).has_value(); }, false));
+            bed.hangUp(old);
+            while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
+                IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+        }
+        bed.announceRemoval(old);
+        bed.addDevice({.productId = 0x0002, .ports = {2}});
+        bed.hangUp(old);
 
-    ASSERT_TRUE(runUntil([&] { return log.events.size() == 4; }));
-    EXPECT_EQ(log.events,
-              (std::vector<std::string>{"arrival 1", "device removal 1", "removal 1", "arrival 2"}));
+        ASSERT_TRUE(runUntil([&] { return log.has("modal ends"); }));
+        std::vector<std::string> expected = {"arrival 1", "device removal 1", "removal 1", "arrival 2",
+                                             "modal ends"};
+        if (inReport)
+            expected.insert(expected.begin() + 1, "device report");
+        EXPECT_EQ(log.events, expected);
+    }
 }
 
 TEST(IOHIDManager, NeverCallsBackOnceItsCallerHasLetGoInADeviceCallback)
@@ -290,6 +333,7 @@ TEST(IOHIDManager, GoesOnWithoutARemovedDeviceThatCannotTellItsRemovalHere)
         ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
 
         IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+        CFRetain(device);
         DeviceLog own;
         IOHIDDeviceRegisterRemovalCallback(device, DeviceLog::onRemoval, &own);
         CFRunLoopRef other = nullptr;
@@ -333,12 +377,36 @@ TEST(IOHIDManager, GoesOnWithoutARemovedDeviceThatCannotTellItsRemovalHere)
         EXPECT_EQ(own.removals, 0);
         EXPECT_EQ(own.reports, where == unscheduledByItsReport ? 1 : 0);
         if (where == privateMode)
-        {
             CFRunLoopRunInMode(privateName, 0.1, false);
-            EXPECT_EQ(own.removals, 1);
+        if (where == unscheduledByItsReport)
+        {
+            // Scheduled again, it tells what waited.
+            IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+            runFor(std::chrono::milliseconds(50));
+            IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
         }
+        EXPECT_EQ(own.removals, where == otherRunLoop ? 0 : 1);
         if (where == otherRunLoop)
             IOHIDDeviceUnscheduleFromRunLoop(device, other, kCFRunLoopDefaultMode);
         CFRelease(other);
+        CFRelease(device);
     }
+}
+
+TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({.productId = 0x0001});
+    const auto manager = openManager();
+    ManagerLog log;
+    log.listenTo(manager.get()); // the arrival waits for the run loop
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    bed.hangUp(index);
+    while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
+        IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+    bed.announceRemoval(index);
+
+    ASSERT_TRUE(runUntil([&] { return !log.events.empty(); }));
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"removal 1"}));
 }
