@@ -386,6 +386,7 @@ TEST_F(IOHIDDeviceTest, UnschedulingFromAnotherThreadWaitsForItsRemovalCallbackT
         &removal);
     CFRunLoopRef runLoop = CFRunLoopGetCurrent();
     IOHIDDeviceScheduleWithRunLoop(device, runLoop, kCFRunLoopDefaultMode);
+    const cf::Owned<CFTypeRef> callersReference(CFRetain(device));
     std::atomic<bool> finishedWhenUnscheduled{false};
     std::thread caller(
         [&]
