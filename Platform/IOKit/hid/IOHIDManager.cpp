@@ -297,7 +297,8 @@ void Manager::deliver(void* info)
         {
             std::lock_guard<std::mutex> guard(manager->lock);
             manager->takeAnnouncements();
-            if (manager->pending.empty() || manager->waitsForDeviceToTell(manager->pending.front()))
+            if (manager->pending.empty() || !manager->runLoops.runsHereNow() ||
+                manager->waitsForDeviceToTell(manager->pending.front()))
                 return;
             event = manager->pending.front();
             manager->pending.pop_front();

@@ -410,3 +410,28 @@ TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
     runFor(std::chrono::milliseconds(50));
     EXPECT_EQ(log.events, (std::vector<std::string>{"removal 1"}));
 }
+
+TEST(IOHIDManager, CallsBackNoMoreOnceACallbackHasUnscheduledIt)
+{
+    hidtest::HidTestbed bed;
+    bed.addDevice({.productId = 0x0001, .ports = {1}});
+    bed.addDevice({.productId = 0x0002, .ports = {2}});
+    const auto manager = openManager();
+    struct Caller
+    {
+        IOHIDManagerRef manager;
+        int arrivals = 0;
+    } caller{manager.get()};
+    IOHIDManagerRegisterDeviceMatchingCallback(
+        manager.get(),
+        [](void* context, IOReturn, void*, IOHIDDeviceRef)
+        {
+            auto* self = static_cast<Caller*>(context);
+            ++self->arrivals;
+            IOHIDManagerUnscheduleFromRunLoop(self->manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        },
+        &caller);
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(caller.arrivals, 1);
+}
