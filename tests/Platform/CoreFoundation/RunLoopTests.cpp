@@ -104,6 +104,37 @@ TEST(RunLoop, PostedWorkWaitsForItsModeAndKeepsItsOrder)
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
+TEST(RunLoop, KnowsTheModeOfItsInnermostRunOnItsOwnThreadAlone)
+{
+    // The modes seen from inside: the outer run's, a nested run's, the outer run's again.
+    std::vector<std::pair<bool, bool>> seen; // {default mode, other mode}
+    CFRunLoopRef loop = CFRunLoopGetCurrent();
+    const auto look = [&]
+    {
+        seen.emplace_back(CFRunLoopIsRunningInMode(loop, kCFRunLoopCommonModes),
+                          CFRunLoopIsRunningInMode(loop, kOtherMode));
+    };
+    CFRunLoopPerform(loop, kOtherMode, look);
+    CFRunLoopPerform(loop, kCFRunLoopDefaultMode,
+                     [&]
+                     {
+                         CFRunLoopRunInMode(kOtherMode, 0, true);
+                         look();
+                     });
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true);
+    EXPECT_EQ(seen, (std::vector<std::pair<bool, bool>>{{false, true}, {true, false}}));
+    bool fromAnotherThread = true;
+    CFRunLoopPerform(
+        loop, kCFRunLoopDefaultMode,
+        [&] {
+            std::thread([&] { fromAnotherThread = CFRunLoopIsRunningInMode(loop, kCFRunLoopDefaultMode); })
+                .join();
+        });
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true);
+    EXPECT_FALSE(fromAnotherThread);
+    EXPECT_FALSE(CFRunLoopIsRunningInMode(loop, kCFRunLoopDefaultMode)); // not running at all
+}
+
 TEST(RunLoop, RemovalFromAnotherThreadWaitsForARunningCallback)
 {
     LoopThread thread;

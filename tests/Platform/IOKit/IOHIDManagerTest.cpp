@@ -435,3 +435,24 @@ TEST(IOHIDManager, CallsBackNoMoreOnceACallbackHasUnscheduledIt)
     runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(caller.arrivals, 1);
 }
+
+TEST(IOHIDManager, CanBeLetGoWhileItWaitsForARemovedDeviceToTell)
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({.productId = 0x0001});
+    auto manager = openManager();
+    ManagerLog log;
+    log.listenTo(manager.get());
+    IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
+    DeviceLog own;
+    IOHIDDeviceRegisterRemovalCallback(device, DeviceLog::onRemoval, &own);
+    IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    runFor(std::chrono::milliseconds(50));
+
+    bed.announceRemoval(index);
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, true); // the manager learns of it first, and waits
+    manager.reset();
+    ASSERT_TRUE(runUntil([&] { return own.removals == 1; }));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1"}));
+    bed.hangUp(index);
+}
