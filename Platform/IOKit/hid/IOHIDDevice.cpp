@@ -249,7 +249,7 @@ void Device::reportWaiting()
     runLoops.signal();
 }
 
-// What a delivery left when the device was unscheduled waits for the next run loop.
+// Signals at once, so that what a delivery left when the device was unscheduled is told now.
 void Device::schedule(CFRunLoopRef runLoop, CFStringRef mode)
 {
     runLoops.add(runLoop, mode);
