@@ -97,6 +97,13 @@ inline cf::Owned<CFDictionaryRef> matching(std::initializer_list<std::pair<const
     return cf::Owned<CFDictionaryRef>(dictionary);
 }
 
+// Waits until the device's node has hung up and its reader has said so: an open then fails.
+inline void waitUntilTheReaderSeesItGone(IOHIDDeviceRef device)
+{
+    while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
+        IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+}
+
 // The device's elements in its order; they live as long as the device.
 inline std::vector<IOHIDElementRef> elementsOf(IOHIDDeviceRef device, CFDictionaryRef matching = nullptr)
 {

@@ -240,8 +240,7 @@ TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
         if (going == nodeFirst)
         {
             bed.hangUp(index);
-            while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
-                IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+            waitUntilTheReaderSeesItGone(device);
         }
         bed.unplug(index);
         ASSERT_TRUE(runUntil([&] { return managerRemovals == 1; }));

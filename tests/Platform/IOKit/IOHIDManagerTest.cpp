@@ -221,8 +221,7 @@ struct ReplugTest : testing::Test
         ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1)));
         ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)).has_value(); }, false));
         bed.hangUp(old);
-        while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
-            IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+        waitUntilTheReaderSeesItGone(device);
     }
 
     // udev tells of the removal and of the new device.
@@ -388,8 +387,7 @@ TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
     log.listenTo(manager.get()); // the arrival waits for the run loop
     IOHIDDeviceRef device = devicesOf(manager.get()).at(0);
     bed.hangUp(index);
-    while (IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone) == kIOReturnSuccess)
-        IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
+    waitUntilTheReaderSeesItGone(device);
     bed.announceRemoval(index);
 
     ASSERT_TRUE(runUntil([&] { return !log.events.empty(); }));
