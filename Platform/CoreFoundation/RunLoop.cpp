@@ -72,6 +72,8 @@ public:
     }
     void wakeUp() { m_wake.signal(); }
     bool isRunningIn(std::string_view name);
+    void signalOnRunChange(int eventFd);
+    void forgetRunChangeSignal(int eventFd);
 
     CFRunLoopFdSourceID addSource(int fd, std::string_view name, CFRunLoopFdCallBack callback, void* info);
     void removeSource(CFRunLoopFdSourceID id);
@@ -108,18 +110,28 @@ private:
     bool dispatch(CFRunLoopFdSourceID id, uint32_t events);
     bool takeStopRequest() { return m_stopRequested.exchange(false); }
     bool onOwnerThread() const { return gettid() == m_ownerThread; }
+    void signalRunChange();
 
-    // The modes of the runs in progress, innermost last; only the owner thread touches it.
+    // A run in progress: its mode is the innermost one while it lasts. Its beginning and its end
+    // are run changes.
     class Running
     {
     public:
-        Running(std::vector<const Mode*>& runs, const Mode& mode) : m_runs(runs) { m_runs.push_back(&mode); }
-        ~Running() { m_runs.pop_back(); }
+        Running(RunLoop& runLoop, const Mode& mode) : m_runLoop(runLoop)
+        {
+            m_runLoop.m_runs.push_back(&mode);
+            m_runLoop.signalRunChange();
+        }
+        ~Running()
+        {
+            m_runLoop.m_runs.pop_back();
+            m_runLoop.signalRunChange();
+        }
         Running(const Running&) = delete;
         Running& operator=(const Running&) = delete;
 
     private:
-        std::vector<const Mode*>& m_runs;
+        RunLoop& m_runLoop;
     };
 
     const pid_t m_ownerThread;
@@ -132,7 +144,8 @@ private:
     std::vector<CFRunLoopFdSourceID> m_dispatching; // sources whose callbacks run now
     CFRunLoopFdSourceID m_nextSource = 1;
     bool m_finished = false;
-    std::vector<const Mode*> m_runs;
+    std::vector<const Mode*> m_runs; // the modes of the runs in progress, innermost last; owner thread only
+    std::vector<int> m_runChangeSignals;
 };
 
 RunLoop::Mode& RunLoop::mode(std::string_view name)
@@ -156,7 +169,7 @@ CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds, b
         std::lock_guard<std::mutex> guard(m_lock);
         current = &mode(name);
     }
-    const Running running(m_runs, *current);
+    const Running running(*this, *current);
     const Clock::time_point deadline = deadlineAfter(seconds);
     bool handled = false;
     for (;;)
@@ -187,6 +200,32 @@ bool RunLoop::isRunningIn(std::string_view name)
     std::lock_guard<std::mutex> guard(m_lock);
     const auto found = m_modes.find(name);
     return found != m_modes.end() && found->second.get() == m_runs.back();
+}
+
+void RunLoop::signalOnRunChange(int eventFd)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (std::find(m_runChangeSignals.begin(), m_runChangeSignals.end(), eventFd) == m_runChangeSignals.end())
+        m_runChangeSignals.push_back(eventFd);
+}
+
+void RunLoop::forgetRunChangeSignal(int eventFd)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_runChangeSignals.erase(std::remove(m_runChangeSignals.begin(), m_runChangeSignals.end(), eventFd),
+                             m_runChangeSignals.end());
+}
+
+// Under the lock, so that a descriptor forgotten is never written to after.
+void RunLoop::signalRunChange()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const int eventFd : m_runChangeSignals)
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t ignored = write(eventFd, &one, sizeof one);
+    }
+    m_runChangeSignals.clear();
 }
 
 bool RunLoop::performPostedWork(Mode& current)
@@ -430,6 +469,19 @@ Boolean CFRunLoopIsRunningInMode(CFRunLoopRef runLoop, CFStringRef mode)
 {
     RunLoop* object = cf::as<RunLoop>(runLoop);
     return object != nullptr && object->isRunningIn(cf::modeName(mode));
+}
+
+void CFRunLoopSignalOnRunChange(CFRunLoopRef runLoop, int eventFd)
+{
+    RunLoop* object = cf::as<RunLoop>(runLoop);
+    if (object != nullptr && eventFd >= 0)
+        object->signalOnRunChange(eventFd);
+}
+
+void CFRunLoopForgetRunChangeSignal(CFRunLoopRef runLoop, int eventFd)
+{
+    if (RunLoop* object = cf::as<RunLoop>(runLoop))
+        object->forgetRunChangeSignal(eventFd);
 }
 
 int CFRunLoopGetPollDescriptor(CFRunLoopRef runLoop)

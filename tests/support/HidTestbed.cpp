@@ -1,6 +1,7 @@
 #include "HidTestbed.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
@@ -46,6 +47,14 @@ bool setMinimumRead(int fd, size_t bytes)
     settings.c_cc[VMIN] = cc_t(std::min<size_t>(bytes, 255));
     settings.c_cc[VTIME] = 0;
     return syscall(SYS_ioctl, fd, TCSETS, &settings) == 0;
+}
+
+// The kernel numbers each HID device anew for as long as it runs, so that a syspath never names
+// two devices; so do the testbeds of one process.
+unsigned nextHidDeviceNumber()
+{
+    static std::atomic<unsigned> last{0};
+    return ++last;
 }
 
 // The hub ports from the root as the "devpath" attribute writes them: "2.4".
@@ -112,7 +121,7 @@ int HidTestbed::addDevice(const DeviceSpec& spec)
     const std::string usb =
         "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(spec.busNumber) + "/" + name;
     const std::string hid = usb + "/" + name + ":1.0/0003:" + hex(spec.vendorId, 4) + ":" +
-                            hex(spec.productId, 4) + "." + hex(unsigned(index + 1), 4);
+                            hex(spec.productId, 4) + "." + hex(nextHidDeviceNumber(), 4);
     const std::string node = hid + "/hidraw/hidraw" + std::to_string(index);
 
     GError* error = nullptr;

@@ -5,74 +5,68 @@
 namespace iohid
 {
 
-// Never freed: devices may still be held when the process ends.
+// Never freed: nodes may still be held when the process ends.
 DeviceDirectory& DeviceDirectory::instance()
 {
     static auto* directory = new DeviceDirectory;
     return *directory;
 }
 
-Device* DeviceDirectory::acquire(const hidraw::NodeDescription& node)
+std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescription& description)
 {
-    std::vector<Device*> replaced;
-    Device* found = nullptr;
+    std::vector<std::shared_ptr<DeviceNode>> live; // let go after the lock: freeing a node joins its reader
+    std::lock_guard<std::mutex> guard(lock);
+    live = liveNodes();
+    std::shared_ptr<DeviceNode> found;
+    for (const auto& node : live)
     {
-        std::lock_guard<std::mutex> guard(lock);
-        for (Entry& entry : entries)
-        {
-            if (entry.device->syspath() != node.syspath || entry.device->isRemoved())
-                continue;
-            if (entry.device->description() == node)
-            {
-                ++entry.holders;
-                found = entry.device;
-            }
-            else
-            {
-                replaced.push_back(entry.device); // another device now sits at the same place
-            }
-        }
-        if (found == nullptr)
-        {
-            found = Device::create(node);
-            entries.push_back(Entry{found, 1});
-        }
+        if (node->description().syspath != description.syspath || node->isRemoved())
+            continue;
+        if (node->description() == description)
+            found = node;
+        else
+            node->markRemoved(); // another device now sits at the same place
     }
-    for (Device* device : replaced)
-        device->markRemoved();
+    if (!found)
+    {
+        found = std::make_shared<DeviceNode>(description);
+        nodes.push_back(found);
+    }
     return found;
-}
-
-void DeviceDirectory::letGo(Device* device)
-{
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        const auto entry =
-            std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.device == device; });
-        if (entry == entries.end() || --entry->holders > 0)
-            return;
-        entries.erase(entry);
-    }
-    device->release();
 }
 
 void DeviceDirectory::markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present)
 {
-    std::vector<Device*> absent;
+    std::vector<std::shared_ptr<DeviceNode>> live;
+    std::lock_guard<std::mutex> guard(lock);
+    live = liveNodes();
+    for (const auto& node : live)
     {
-        std::lock_guard<std::mutex> guard(lock);
-        for (const Entry& entry : entries)
+        const bool listed = std::any_of(present.begin(), present.end(),
+                                        [&](const hidraw::NodeDescription& description)
+                                        { return description.syspath == node->description().syspath; });
+        if (!listed)
+            node->markRemoved();
+    }
+}
+
+// Under the lock; forgets the nodes that have gone with their last object.
+std::vector<std::shared_ptr<DeviceNode>> DeviceDirectory::liveNodes()
+{
+    std::vector<std::shared_ptr<DeviceNode>> live;
+    for (auto entry = nodes.begin(); entry != nodes.end();)
+    {
+        if (auto node = entry->lock())
         {
-            const bool listed = std::any_of(present.begin(), present.end(),
-                                            [&](const hidraw::NodeDescription& node)
-                                            { return node.syspath == entry.device->syspath(); });
-            if (!listed)
-                absent.push_back(entry.device);
+            live.push_back(std::move(node));
+            ++entry;
+        }
+        else
+        {
+            entry = nodes.erase(entry);
         }
     }
-    // Still held by their holders, so alive outside the lock.
-    for (Device* device : absent)
-        device->markRemoved();
+    return live;
 }
 
 } // namespace iohid

@@ -38,8 +38,7 @@ size_t readSizeFor(const hidraw::ParsedDescriptor& descriptor)
 
 DeviceInput::DeviceInput(const hidraw::ParsedDescriptor& descriptor, Listener& listener)
     : elements(descriptor.elements), numberedReports(descriptor.numberedReports),
-      readSize(readSizeFor(descriptor)), listener(listener), states(descriptor.elements.size()),
-      backlog(kReportBacklog, readSize)
+      readSize(readSizeFor(descriptor)), listener(listener), states(descriptor.elements.size())
 {
     for (size_t i = 0; i < elements.size(); ++i)
     {
@@ -88,11 +87,11 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
     }
 }
 
-// The report is kept before the values change, so that whoever sees a new value finds its
-// report kept; the run loop is told last, so that its callbacks see the new values.
 void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)
 {
-    const bool kept = backlog.keep(report);
+    std::lock_guard<std::mutex> sinksGuard(sinksLock);
+    for (size_t i = 0; i < sinks.size(); ++i)
+        keptBy[i] = sinks[i]->keep(report);
     if (!numberedReports || !report.empty())
     {
         const uint32_t reportId = numberedReports ? report[0] : 0;
@@ -102,8 +101,9 @@ void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timesta
             if (elements[index].reportId == reportId)
                 updateElement(index, data, timestamp);
     }
-    if (kept)
-        listener.reportWaiting();
+    for (size_t i = 0; i < sinks.size(); ++i)
+        if (keptBy[i])
+            sinks[i]->waiting();
 }
 
 void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp)
@@ -131,14 +131,19 @@ void DeviceInput::updateElement(size_t index, std::span<const uint8_t> data, uin
         queue->push(index, integer, timestamp, bytes);
 }
 
-void DeviceInput::keepReports(bool keep)
+void DeviceInput::attach(ReportSink* sink)
 {
-    backlog.setKeeping(keep);
+    std::lock_guard<std::mutex> guard(sinksLock);
+    if (std::find(sinks.begin(), sinks.end(), sink) != sinks.end())
+        return;
+    sinks.push_back(sink);
+    keptBy.resize(sinks.size());
 }
 
-bool DeviceInput::takeReport(std::span<uint8_t> into, size_t& length, uint8_t& firstByte)
+void DeviceInput::detach(ReportSink* sink)
 {
-    return backlog.take(into, length, firstByte);
+    std::lock_guard<std::mutex> guard(sinksLock);
+    sinks.erase(std::remove(sinks.begin(), sinks.end(), sink), sinks.end());
 }
 
 DeviceInput::Value DeviceInput::value(size_t element) const

@@ -1,12 +1,11 @@
-// A device's input side: a thread of its own reads the hidraw node, keeps every input
-// element's latest value, feeds the started queues, and holds reports for the input-report
-// callback until the run loop takes them. Nothing is allocated per report.
+// A node's input side: a thread of its own reads the hidraw node, keeps every input element's
+// latest value, feeds the started queues, and hands each report to every device object that
+// reads the node. Nothing is allocated per report.
 #pragma once
 
 #include "../native/HidrawNode.h"
 #include "../native/ReportDescriptor.h"
 #include "QueueBuffer.h"
-#include "ReportBacklog.h"
 
 #include <memory>
 #include <mutex>
@@ -22,15 +21,24 @@ public:
     // Told on the reader thread; must neither block nor allocate.
     struct Listener
     {
-        virtual void reportWaiting() = 0;
         virtual void nodeGone() = 0;
 
     protected:
         ~Listener() = default;
     };
 
-    // The kernel keeps as many reports per open hidraw file.
-    static constexpr size_t kReportBacklog = 64;
+    // Whoever reads the node's reports, told on the reader thread, where it must neither block
+    // nor allocate. Each report is kept before the element values change, and waiting() is told
+    // after, so that whoever sees a new value finds its report kept.
+    struct ReportSink
+    {
+        // False when the report is not kept.
+        virtual bool keep(std::span<const uint8_t> report) = 0;
+        virtual void waiting() = 0;
+
+    protected:
+        ~ReportSink() = default;
+    };
 
     DeviceInput(const hidraw::ParsedDescriptor& descriptor, Listener& listener);
     ~DeviceInput();
@@ -41,12 +49,12 @@ public:
     void start(std::shared_ptr<hidraw::HidrawNode> node);
     void stop();
 
-    // While true, reports are kept (up to kReportBacklog; later ones are dropped) for takeReport;
-    // false drops the kept ones.
-    void keepReports(bool keep);
-    // Copies the oldest kept report into `into` (cut to its size) and gives its whole length
-    // and its first byte. False when none is kept.
-    bool takeReport(std::span<uint8_t> into, size_t& length, uint8_t& firstByte);
+    // The longest report one read takes.
+    size_t reportSize() const { return readSize; }
+
+    // Once detach() returns, the sink is not told again.
+    void attach(ReportSink* sink);
+    void detach(ReportSink* sink);
 
     struct Value
     {
@@ -82,12 +90,14 @@ private:
     Listener& listener;
     std::vector<size_t> inputElements;
 
+    std::mutex sinksLock; // held over a whole report, before valuesLock
+    std::vector<ReportSink*> sinks;
+    std::vector<char> keptBy; // by sink, for the report at hand
+
     mutable std::mutex valuesLock; // values, queues
     std::vector<ElementState> states;
     std::vector<QueueBuffer*> queues;
     std::vector<uint8_t> scratch;
-
-    ReportBacklog backlog;
 
     std::shared_ptr<hidraw::HidrawNode> node;
     std::thread reader;

@@ -4,7 +4,9 @@
 #include "../native/HidrawNode.h"
 #include "../native/Udev.h"
 #include "DeviceInput.h"
+#include "DeviceNode.h"
 #include "PropertyDictionary.h"
+#include "ReportBacklog.h"
 #include "RunLoopSchedule.h"
 
 #include <CoreFoundation/CFObject.h>
@@ -62,15 +64,18 @@ private:
     ~Value() override;
 };
 
-class Device final : public cf::Object, private DeviceInput::Listener
+// One holder's object of a device: each IOHIDDeviceCreate and each manager makes its own, so
+// that what one holder opens, schedules or registers is never seen through another's. The node
+// behind it is shared, and tells every object of it that it has gone.
+class Device final : public cf::Object, private DeviceInput::ReportSink, private DeviceNode::Holder
 {
 public:
     static CFTypeID staticTypeID();
-    // A device for the node, owned by the caller.
-    static Device* create(const hidraw::NodeDescription& node);
+    // A new object of the node, owned by the caller.
+    static Device* create(std::shared_ptr<DeviceNode> node);
 
-    const std::string& syspath() const { return node.syspath; }
-    const hidraw::NodeDescription& description() const { return node; }
+    const std::string& syspath() const { return node->description().syspath; }
+    const hidraw::NodeDescription& description() const { return node->description(); }
     const std::vector<Element*>& elements() const { return elementList; }
     bool conformsTo(uint32_t usagePage, uint32_t usage) const;
 
@@ -79,13 +84,12 @@ public:
     // True when the properties hold every pair of the matching dictionary.
     bool matches(CFDictionaryRef matching) const;
 
-    // Opens nest. A node that cannot be opened is named on standard error, once, as soon as
-    // somebody wants its reports or sends to it: other devices that nobody uses stay silent.
+    // Opens nest, and end with this object: its reports, values, queues and sends need its own.
     IOReturn open();
     IOReturn close();
-    // The device has gone: sends fail at once, the removal callback is due.
+    // The device has gone, for every object of it: sends fail at once, removal callbacks are due.
     void markRemoved();
-    bool isRemoved() const { return removed.load(); }
+    bool isRemoved() const { return removal.load() != Removal::none; }
 
     // While a removal callback is armed (registered, and the device scheduled) the device holds
     // itself, so that the callback runs, once, before the device can be freed.
@@ -97,7 +101,10 @@ public:
     IOReturn sendReport(IOHIDReportType type, CFIndex reportId, const uint8_t* report, CFIndex length);
     IOReturn currentValue(Element* element, IOHIDValueRef* value);
 
-    DeviceInput& input() { return inputSide; }
+    // A started queue takes the element values while this object is open.
+    void startQueue(QueueBuffer& queue);
+    void stopQueue(QueueBuffer& queue);
+    size_t maxValueLength() const { return node->input().maxValueLength(); }
 
     // True when a manager's later events are to wait for this removed device's own removal: it is
     // still to be told, and the device can tell it here and now. The waiter is then signalled once
@@ -106,11 +113,25 @@ public:
     void forgetRemovalWaiter(RunLoopSchedule& waiter);
 
 private:
-    explicit Device(const hidraw::NodeDescription& node);
+    // One state, so that whoever sees the device removed sees its removal due until it is told.
+    enum class Removal
+    {
+        none,
+        due,
+        told
+    };
+
+    // The kernel keeps as many reports per open hidraw file.
+    static constexpr size_t kReportBacklog = 64;
+
+    explicit Device(std::shared_ptr<DeviceNode> node);
     ~Device() override;
     void createElements();
-    void reportWaiting() override;
-    void nodeGone() override;
+    bool keep(std::span<const uint8_t> report) override;
+    void waiting() override;
+    void nodeRemoved() override;
+    void stopReading();
+    bool isOpen() const;
     static void deliver(void* device);
     // False when the delivery is to stop: its hold is all that is left of the device, or the
     // device is no longer scheduled where the delivery runs.
@@ -119,23 +140,17 @@ private:
     void wakeRemovalWaiters();
     void updateRemovalHold();
     std::shared_ptr<hidraw::HidrawNode> openNode();
-    void wantNode();
-    void reportOpenFailure();
 
-    const hidraw::NodeDescription node;
-    const hidraw::DeviceProperties nativeProperties;
+    const std::shared_ptr<DeviceNode> node;
+    const hidraw::DeviceProperties& nativeProperties;
     std::vector<Element*> elementList; // retained
 
     PropertyStore properties;
 
-    std::mutex lifecycleLock; // open and close, one at a time; the open failure
+    mutable std::mutex lifecycleLock; // open and close, one at a time; the started queues
     int openCount = 0;
-    int openFailure = 0; // errno of the last open that failed, 0 after one that worked
-    bool wanted = false; // somebody wants its reports or sends to it
-    std::mutex nodeLock;
-    std::shared_ptr<hidraw::HidrawNode> openedNode;
-    std::atomic<bool> removed{false};
-    std::atomic<bool> removalDue{false};
+    std::vector<QueueBuffer*> startedQueues;
+    std::atomic<Removal> removal{Removal::none};
 
     std::mutex callbackLock;
     IOHIDCallback removalCallback = nullptr;
@@ -144,7 +159,6 @@ private:
     uint8_t* reportBuffer = nullptr;
     CFIndex reportBufferSize = 0;
     void* reportContext = nullptr;
-    bool removalDelivered = false;
     bool holdsItself = false; // one reference, while the removal callback is armed
 
     std::mutex waitersLock;
@@ -154,7 +168,7 @@ private:
     std::vector<cf::Owned<IOHIDValueRef>> handedValues; // by element, valid until a newer value
     std::vector<uint64_t> handedGenerations;
 
-    DeviceInput inputSide;
+    ReportBacklog backlog;
     RunLoopSchedule runLoops;
 };
 
@@ -181,30 +195,26 @@ private:
     bool started = false;
 };
 
-// The device behind a registry handle, owned by the caller, or null.
+// A new object of the device behind a registry handle, owned by the caller, or null.
 Device* deviceForService(io_service_t service);
 
-// The hidraw devices that managers hold, shared by all of them, so that a node is opened once
-// however many managers match it. A device leaves when its last holder lets go.
+// The hidraw nodes that device objects stand for, so that a node is opened and read once however
+// many objects stand for it. A node leaves when its last object goes.
 class DeviceDirectory
 {
 public:
     static DeviceDirectory& instance();
 
-    // The live device for the node, known or new, held until letGo().
-    Device* acquire(const hidraw::NodeDescription& node);
-    void letGo(Device* device);
-    // Marks removed every device whose node is not among `present`.
+    // The live node for the description, known or new.
+    std::shared_ptr<DeviceNode> acquire(const hidraw::NodeDescription& description);
+    // Marks removed every node that is not among `present`.
     void markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present);
 
 private:
-    struct Entry
-    {
-        Device* device; // retained while held
-        int holders;
-    };
+    std::vector<std::shared_ptr<DeviceNode>> liveNodes();
+
     std::mutex lock;
-    std::vector<Entry> entries;
+    std::vector<std::weak_ptr<DeviceNode>> nodes;
 };
 
 } // namespace iohid

@@ -17,40 +17,6 @@ namespace
 // As long as the kernel gives a USB device to take an interrupt transfer.
 constexpr int kSendTimeoutMs = 5000;
 
-// Names each node once, however often it is tried. Only a user may grant access to a node that
-// is refused, so that failure says how.
-void nameUnopenableNode(const hidraw::NodeDescription& node, const hidraw::DeviceProperties& properties,
-                        int error)
-{
-    static std::mutex lock;
-    static std::set<std::string> named;
-    std::lock_guard<std::mutex> guard(lock);
-    if (!named.insert(node.devnode).second)
-        return;
-    const bool refused = error == EACCES || error == EPERM;
-    std::fprintf(
-        stderr, "Cannot open HID device %s (vendor 0x%04x, product 0x%04x): %s%s\n", node.devnode.c_str(),
-        properties.vendorId.value_or(0), properties.productId.value_or(0), std::strerror(error),
-        refused ? ". A udev rule must give you access to it: see \"Access to the device\" in the README."
-                : "");
-}
-
-IOReturn openError(int error)
-{
-    switch (error)
-    {
-    case EACCES:
-    case EPERM:
-        return kIOReturnNotPermitted;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return kIOReturnNotAttached;
-    default:
-        return kIOReturnError;
-    }
-}
-
 bool hasUsagePair(CFDictionaryRef matching, CFTypeRef& page, CFTypeRef& usage)
 {
     page = CFDictionaryGetValue(matching, CFSTR(kIOHIDDeviceUsagePageKey));
@@ -78,26 +44,31 @@ CFTypeID Device::staticTypeID()
     return id;
 }
 
-Device* Device::create(const hidraw::NodeDescription& node)
+Device* Device::create(std::shared_ptr<DeviceNode> node)
 {
-    auto* device = new Device(node);
+    auto* device = new Device(std::move(node));
     device->createElements();
     return device;
 }
 
-Device::Device(const hidraw::NodeDescription& node)
-    : cf::Object(staticTypeID()), node(node), nativeProperties(hidraw::mapDeviceProperties(node.attributes)),
+Device::Device(std::shared_ptr<DeviceNode> node)
+    : cf::Object(staticTypeID()), node(std::move(node)), nativeProperties(this->node->properties()),
       properties(makePropertyDictionary(nativeProperties)),
       handedValues(nativeProperties.descriptor.elements.size()),
       handedGenerations(nativeProperties.descriptor.elements.size(), 0),
-      inputSide(nativeProperties.descriptor, *this), runLoops(&Device::deliver, this)
+      backlog(kReportBacklog, this->node->input().reportSize()),
+      runLoops("IOHIDDevice", &Device::deliver, this)
 {
+    this->node->addHolder(this);
 }
 
+// The node forgets it first: nothing of the node's may reach it while it goes.
 Device::~Device()
 {
+    node->removeHolder(this);
     runLoops.removeAll();
-    inputSide.stop();
+    if (openCount > 0)
+        stopReading();
     handedValues.clear();
     for (Element* element : elementList)
     {
@@ -171,27 +142,20 @@ bool Device::matches(CFDictionaryRef matching) const
 IOReturn Device::open()
 {
     std::lock_guard<std::mutex> guard(lifecycleLock);
-    if (removed.load())
+    if (isRemoved())
         return kIOReturnNotAttached;
     if (openCount > 0)
     {
         ++openCount;
         return kIOReturnSuccess;
     }
-    int error = 0;
-    auto opened = hidraw::HidrawNode::open(node.devnode, error);
-    openFailure = opened ? 0 : error;
-    if (!opened)
-    {
-        reportOpenFailure();
-        return openError(error);
-    }
-    {
-        std::lock_guard<std::mutex> nodeGuard(nodeLock);
-        openedNode = opened;
-    }
+    const IOReturn opened = node->open();
+    if (opened != kIOReturnSuccess)
+        return opened;
     openCount = 1;
-    inputSide.start(std::move(opened));
+    node->input().attach(static_cast<DeviceInput::ReportSink*>(this));
+    for (QueueBuffer* queue : startedQueues)
+        node->input().attach(queue);
     return kIOReturnSuccess;
 }
 
@@ -200,51 +164,62 @@ IOReturn Device::close()
     std::lock_guard<std::mutex> guard(lifecycleLock);
     if (openCount == 0)
         return kIOReturnNotOpen;
-    if (--openCount > 0)
-        return kIOReturnSuccess;
-    {
-        std::lock_guard<std::mutex> nodeGuard(nodeLock);
-        openedNode.reset();
-    }
-    inputSide.stop();
+    if (--openCount == 0)
+        stopReading();
     return kIOReturnSuccess;
 }
 
-void Device::wantNode()
+// Under lifecycleLock, or in the destructor: the object's own reading of the node ends.
+void Device::stopReading()
 {
-    std::lock_guard<std::mutex> guard(lifecycleLock);
-    wanted = true;
-    reportOpenFailure();
+    node->input().detach(static_cast<DeviceInput::ReportSink*>(this));
+    for (QueueBuffer* queue : startedQueues)
+        node->input().detach(queue);
+    node->close();
 }
 
-// Under lifecycleLock.
-void Device::reportOpenFailure()
+bool Device::isOpen() const
 {
-    if (wanted && openFailure != 0)
-        nameUnopenableNode(node, nativeProperties, openFailure);
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    return openCount > 0;
+}
+
+void Device::startQueue(QueueBuffer& queue)
+{
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    if (std::find(startedQueues.begin(), startedQueues.end(), &queue) != startedQueues.end())
+        return;
+    startedQueues.push_back(&queue);
+    if (openCount > 0)
+        node->input().attach(&queue);
+}
+
+void Device::stopQueue(QueueBuffer& queue)
+{
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    startedQueues.erase(std::remove(startedQueues.begin(), startedQueues.end(), &queue), startedQueues.end());
+    node->input().detach(&queue);
 }
 
 void Device::markRemoved()
 {
-    if (removed.exchange(true))
-        return;
-    std::shared_ptr<hidraw::HidrawNode> current;
-    {
-        std::lock_guard<std::mutex> guard(nodeLock);
-        current = openedNode;
-    }
-    if (current)
-        current->markGone();
-    removalDue.store(true);
-    runLoops.signal();
+    node->markRemoved();
 }
 
-void Device::nodeGone()
+// Under the node's lock, on any thread.
+void Device::nodeRemoved()
 {
-    markRemoved();
+    Removal expected = Removal::none;
+    if (removal.compare_exchange_strong(expected, Removal::due))
+        runLoops.signal();
 }
 
-void Device::reportWaiting()
+bool Device::keep(std::span<const uint8_t> report)
+{
+    return backlog.keep(report);
+}
+
+void Device::waiting()
 {
     runLoops.signal();
 }
@@ -271,7 +246,7 @@ bool Device::holdsBackUntilRemovalTold(RunLoopSchedule& waiter)
         if (std::find(removalWaiters.begin(), removalWaiters.end(), &waiter) == removalWaiters.end())
             removalWaiters.push_back(&waiter);
     }
-    if (removalDue.load() && runLoops.runsHereNow())
+    if (removal.load() == Removal::due && runLoops.runsHereNow())
     {
         runLoops.signal(); // a delivery of its own further out may have taken the wake-up already
         return true;
@@ -311,7 +286,8 @@ void Device::updateRemovalHold()
     bool letGo = false;
     {
         std::lock_guard<std::mutex> guard(callbackLock);
-        const bool armed = removalCallback != nullptr && !removalDelivered && runLoops.isScheduled();
+        const bool armed =
+            removalCallback != nullptr && removal.load() != Removal::told && runLoops.isScheduled();
         if (armed && !holdsItself)
             retain();
         letGo = holdsItself && !armed;
@@ -330,10 +306,10 @@ void Device::setInputReportCallback(uint8_t* buffer, CFIndex size, IOHIDReportCa
         reportBuffer = buffer;
         reportBufferSize = buffer != nullptr ? std::max<CFIndex>(size, 0) : 0;
         reportContext = context;
-        inputSide.keepReports(callback != nullptr);
+        backlog.setKeeping(callback != nullptr);
     }
     if (callback != nullptr)
-        wantNode();
+        node->want();
 }
 
 void Device::deliver(void* info)
@@ -363,8 +339,7 @@ bool Device::deliverReports(const DeliveryHold& hold)
         }
         size_t length = 0;
         uint8_t firstByte = 0;
-        if (callback == nullptr ||
-            !inputSide.takeReport(std::span<uint8_t>(buffer, size_t(size)), length, firstByte))
+        if (callback == nullptr || !backlog.take(std::span<uint8_t>(buffer, size_t(size)), length, firstByte))
             return true;
         const uint32_t reportId = nativeProperties.descriptor.numberedReports ? firstByte : 0;
         callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, reportId, buffer, CFIndex(length));
@@ -375,7 +350,8 @@ bool Device::deliverReports(const DeliveryHold& hold)
 
 void Device::deliverRemoval()
 {
-    if (!removalDue.exchange(false))
+    Removal due = Removal::due;
+    if (!removal.compare_exchange_strong(due, Removal::told))
         return;
     wakeRemovalWaiters();
     IOHIDCallback callback;
@@ -384,29 +360,29 @@ void Device::deliverRemoval()
         std::lock_guard<std::mutex> guard(callbackLock);
         callback = removalCallback;
         context = removalContext;
-        removalDelivered = true;
     }
     if (callback != nullptr)
         callback(context, kIOReturnSuccess, this);
     updateRemovalHold();
 }
 
+// Only through this object's own open.
 std::shared_ptr<hidraw::HidrawNode> Device::openNode()
 {
-    std::lock_guard<std::mutex> guard(nodeLock);
-    return openedNode;
+    std::lock_guard<std::mutex> guard(lifecycleLock);
+    return openCount > 0 ? node->openedNode() : nullptr;
 }
 
 // Writes the report number first, as hidraw wants it; a numbered report already starts with it.
 IOReturn Device::sendReport(IOHIDReportType type, CFIndex reportId, const uint8_t* report, CFIndex length)
 {
-    if (removed.load())
+    if (isRemoved())
         return kIOReturnNotAttached;
     if (type != kIOHIDReportTypeOutput)
         return kIOReturnUnsupported;
     if (length < 0 || (report == nullptr && length > 0) || reportId < 0 || reportId > 0xFF)
         return kIOReturnBadArgument;
-    wantNode();
+    node->want();
     const auto current = openNode();
     if (!current)
         return kIOReturnNotOpen;
@@ -438,12 +414,15 @@ IOReturn Device::currentValue(Element* element, IOHIDValueRef* value)
 {
     if (element == nullptr || value == nullptr || element->device() != this || element->parsed.isCollection())
         return kIOReturnBadArgument;
+    if (!isOpen())
+        return kIOReturnNotOpen;
     const size_t index = element->index;
+    const DeviceInput& input = node->input();
     std::lock_guard<std::mutex> guard(handedValuesLock);
-    if (!handedValues[index] || inputSide.value(index).generation != handedGenerations[index])
+    if (!handedValues[index] || input.value(index).generation != handedGenerations[index])
     {
         std::vector<uint8_t> bytes;
-        const DeviceInput::Value latest = inputSide.value(index, bytes);
+        const DeviceInput::Value latest = input.value(index, bytes);
         if (!latest.read)
             return unreadValueError(element->parsed);
         handedValues[index].reset(

@@ -19,7 +19,7 @@ public:
 
     Manager()
         : cf::Object(staticTypeID()), monitor(hidraw::NodeMonitor::create()),
-          runLoops(&Manager::deliver, this, monitor ? monitor->fd() : -1)
+          runLoops("IOHIDManager", &Manager::deliver, this, monitor ? monitor->fd() : -1)
     {
     }
 
@@ -35,7 +35,7 @@ public:
 private:
     struct Known
     {
-        Device* device; // held in the directory
+        Device* device; // retained: the manager's own object of the node
         bool matched = false;
         bool opened = false;
     };
@@ -78,7 +78,7 @@ Manager::~Manager()
     runLoops.removeAll();
     close();
     for (const Known& entry : known)
-        DeviceDirectory::instance().letGo(entry.device);
+        entry.device->release();
     for (const Event& event : pending)
     {
         event.device->forgetRemovalWaiter(runLoops);
@@ -138,7 +138,7 @@ void Manager::add(const hidraw::NodeDescription& node)
             entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
     }
-    known.push_back(Known{DeviceDirectory::instance().acquire(node)});
+    known.push_back(Known{Device::create(DeviceDirectory::instance().acquire(node))});
     updateMatch(known.back());
 }
 
@@ -155,7 +155,7 @@ void Manager::removeNode(const std::string& syspath)
             queue(false, entry->device);
         Device* device = entry->device;
         known.erase(entry);
-        DeviceDirectory::instance().letGo(device);
+        device->release();
         return;
     }
 }
@@ -277,10 +277,14 @@ void Manager::schedule(CFRunLoopRef runLoop, CFStringRef mode)
 
 // A removed device's own removal goes before the manager's: whoever holds the device then lets
 // it go before a later arrival (the same device plugged in again) is announced. Only a device that
-// can tell it here and now is waited for, and it wakes the manager once it has begun. Under lock.
+// can tell it here and now is waited for; it wakes the manager once it has begun, and so does the
+// run loop once the run that could tell it ends or another begins. Under lock.
 bool Manager::waitsForDeviceToTell(const Event& event)
 {
-    return !event.arrived && event.device->holdsBackUntilRemovalTold(runLoops);
+    if (event.arrived || !event.device->holdsBackUntilRemovalTold(runLoops))
+        return false;
+    runLoops.signalOnRunChange();
+    return true;
 }
 
 void Manager::deliver(void* info)

@@ -31,7 +31,7 @@ CFTypeID Queue::staticTypeID()
 
 Queue::Queue(Device* device, size_t depth)
     : cf::Object(staticTypeID()), device(device),
-      buffer(depth, device->elements().size(), device->input().maxValueLength())
+      buffer(depth, device->elements().size(), device->maxValueLength())
 {
     device->retain();
 }
@@ -76,7 +76,7 @@ void Queue::start()
 {
     std::lock_guard<std::mutex> guard(lock);
     if (!started)
-        device->input().attach(&buffer);
+        device->startQueue(buffer);
     started = true;
 }
 
@@ -84,7 +84,7 @@ void Queue::stop()
 {
     std::lock_guard<std::mutex> guard(lock);
     if (started)
-        device->input().detach(&buffer);
+        device->stopQueue(buffer);
     started = false;
 }
 

@@ -100,10 +100,7 @@ Device* deviceForService(io_service_t service)
     {
         if (node.syspath != *syspath)
             continue;
-        Device* device = DeviceDirectory::instance().acquire(node);
-        device->retain();
-        DeviceDirectory::instance().letGo(device);
-        return device;
+        return Device::create(DeviceDirectory::instance().acquire(node));
     }
     return nullptr;
 }

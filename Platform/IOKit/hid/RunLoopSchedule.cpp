@@ -1,14 +1,28 @@
 #include "RunLoopSchedule.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace iohid
 {
+namespace
+{
 
-RunLoopSchedule::RunLoopSchedule(Handler handler, void* owner, int extraFd)
-    : handler(handler), owner(owner), wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), extraFd(extraFd)
+// The run loop serves the common modes as its default mode.
+bool sameMode(CFStringRef a, CFStringRef b)
+{
+    const auto named = [](CFStringRef mode)
+    { return CFEqual(mode, kCFRunLoopCommonModes) ? kCFRunLoopDefaultMode : mode; };
+    return CFEqual(named(a), named(b));
+}
+
+} // namespace
+
+RunLoopSchedule::RunLoopSchedule(const char* kind, Handler handler, void* owner, int extraFd)
+    : kind(kind), handler(handler), owner(owner), wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      extraFd(extraFd)
 {
 }
 
@@ -25,23 +39,46 @@ void RunLoopSchedule::add(CFRunLoopRef runLoop, CFStringRef mode)
         return;
     std::lock_guard<std::mutex> guard(lock);
     if (!entries.empty() && entries.front().runLoop != runLoop)
-        return;
+        return refuse("it is scheduled on another run loop; unschedule it from that one first");
     for (const Entry& entry : entries)
-        if (CFEqual(entry.mode, mode))
+        if (sameMode(entry.mode, mode))
             return;
-    Entry entry{runLoop, static_cast<CFStringRef>(CFRetain(mode)), 0, 0};
-    CFRetain(runLoop);
-    entry.wakeSource = CFRunLoopAddFdSource(runLoop, wakeFd, mode, fired, this);
-    if (extraFd >= 0)
-        entry.extraSource = CFRunLoopAddFdSource(runLoop, extraFd, mode, fired, this);
+    Entry entry{runLoop, mode, 0, 0};
+    if (!watch(entry))
+        return refuse("the run loop cannot watch it");
+    CFRetain(entry.runLoop);
+    CFRetain(entry.mode);
     entries.push_back(entry);
 }
 
-void RunLoopSchedule::release(const Entry& entry)
+// Both sources or neither.
+bool RunLoopSchedule::watch(Entry& entry)
+{
+    entry.wakeSource = CFRunLoopAddFdSource(entry.runLoop, wakeFd, entry.mode, fired, this);
+    if (entry.wakeSource == 0)
+        return false;
+    if (extraFd < 0)
+        return true;
+    entry.extraSource = CFRunLoopAddFdSource(entry.runLoop, extraFd, entry.mode, fired, this);
+    if (entry.extraSource != 0)
+        return true;
+    CFRunLoopRemoveFdSource(entry.runLoop, entry.wakeSource);
+    return false;
+}
+
+void RunLoopSchedule::refuse(const char* why) const
+{
+    std::fprintf(stderr, "%s: not scheduled: %s.\n", kind, why);
+}
+
+// The last entry takes the run-change signal with it: the descriptor may close after it.
+void RunLoopSchedule::release(const Entry& entry, bool last)
 {
     CFRunLoopRemoveFdSource(entry.runLoop, entry.wakeSource);
     if (entry.extraSource != 0)
         CFRunLoopRemoveFdSource(entry.runLoop, entry.extraSource);
+    if (last)
+        CFRunLoopForgetRunChangeSignal(entry.runLoop, wakeFd);
     CFRelease(entry.mode);
     CFRelease(entry.runLoop);
 }
@@ -49,16 +86,18 @@ void RunLoopSchedule::release(const Entry& entry)
 void RunLoopSchedule::remove(CFRunLoopRef runLoop, CFStringRef mode)
 {
     std::vector<Entry> removed;
+    bool emptied = false;
     {
         std::lock_guard<std::mutex> guard(lock);
         const auto matches = [&](const Entry& entry)
-        { return entry.runLoop == runLoop && mode != nullptr && CFEqual(entry.mode, mode); };
+        { return entry.runLoop == runLoop && mode != nullptr && sameMode(entry.mode, mode); };
         std::copy_if(entries.begin(), entries.end(), std::back_inserter(removed), matches);
         entries.erase(std::remove_if(entries.begin(), entries.end(), matches), entries.end());
+        emptied = entries.empty();
     }
     // Outside the lock: removing waits for a handler running on the other run loop.
     for (const Entry& entry : removed)
-        release(entry);
+        release(entry, emptied);
 }
 
 void RunLoopSchedule::removeAll()
@@ -69,7 +108,7 @@ void RunLoopSchedule::removeAll()
         removed.swap(entries);
     }
     for (const Entry& entry : removed)
-        release(entry);
+        release(entry, true);
 }
 
 bool RunLoopSchedule::isScheduled() const
@@ -91,6 +130,15 @@ void RunLoopSchedule::signal()
 {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(wakeFd, &one, sizeof one);
+}
+
+// Only while scheduled here, so that the last entry's release forgets it.
+void RunLoopSchedule::signalOnRunChange()
+{
+    const CFRunLoopRef here = CFRunLoopGetCurrent();
+    std::lock_guard<std::mutex> guard(lock);
+    if (!entries.empty() && entries.front().runLoop == here)
+        CFRunLoopSignalOnRunChange(here, wakeFd);
 }
 
 void RunLoopSchedule::fired(int fd, UInt32, void* info)

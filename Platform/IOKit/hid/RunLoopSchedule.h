@@ -18,15 +18,19 @@ class RunLoopSchedule
 public:
     using Handler = void (*)(void* owner);
 
-    // `extraFd`, when not -1, is watched beside the wake-up and runs the same handler.
-    RunLoopSchedule(Handler handler, void* owner, int extraFd = -1);
+    // `extraFd`, when not -1, is watched beside the wake-up and runs the same handler. `kind`
+    // names the owner in what is said of a refused schedule.
+    RunLoopSchedule(const char* kind, Handler handler, void* owner, int extraFd = -1);
     ~RunLoopSchedule();
     RunLoopSchedule(const RunLoopSchedule&) = delete;
     RunLoopSchedule& operator=(const RunLoopSchedule&) = delete;
 
-    // Schedules on one run loop, in any number of modes. A second run loop is refused: the
-    // handler must never run on two threads at once.
+    // Schedules on one run loop, in any number of modes: a mode named again, the common modes
+    // counting as the default mode, is the same one registration. A second run loop is refused,
+    // so that the handler never runs on two threads at once, and so is a mode the run loop cannot
+    // watch; either is said on standard error, and nothing is counted as scheduled.
     void add(CFRunLoopRef runLoop, CFStringRef mode);
+    // Ends the mode's registration, under whichever name of the mode it was made.
     void remove(CFRunLoopRef runLoop, CFStringRef mode);
     // Unschedules everywhere; once it returns the handler is not running on another thread.
     void removeAll();
@@ -36,6 +40,9 @@ public:
     bool runsHereNow() const;
 
     void signal();
+    // Signals once the calling thread's run loop next begins or ends a run: what runs here and
+    // now may change then.
+    void signalOnRunChange();
 
 private:
     struct Entry
@@ -47,8 +54,11 @@ private:
     };
 
     static void fired(int fd, UInt32 events, void* info);
-    static void release(const Entry& entry);
+    bool watch(Entry& entry);
+    void release(const Entry& entry, bool last);
+    void refuse(const char* why) const;
 
+    const char* const kind;
     const Handler handler;
     void* const owner;
     const int wakeFd;

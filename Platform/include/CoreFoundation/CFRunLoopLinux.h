@@ -34,6 +34,13 @@ void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*fun
 // (kCFRunLoopCommonModes: in a common mode), so that a source of that mode may fire now.
 Boolean CFRunLoopIsRunningInMode(CFRunLoopRef runLoop, CFStringRef mode);
 
+// Signals the eventfd once, the next time a run of the run loop begins or ends, so that whoever
+// held back for what the innermost run could do looks again. Signalling again before then adds
+// nothing. Callable from any thread; the caller forgets it before closing the descriptor, after
+// which it is never written to.
+void CFRunLoopSignalOnRunChange(CFRunLoopRef runLoop, int eventFd);
+void CFRunLoopForgetRunChangeSignal(CFRunLoopRef runLoop, int eventFd);
+
 // A descriptor that polls readable whenever the run loop has something to do in its default mode
 // (a ready source, posted work or a wake-up). Owned by the run loop. Serve it by running the run
 // loop in the default mode for 0 seconds.

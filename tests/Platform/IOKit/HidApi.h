@@ -83,6 +83,18 @@ inline cf::Owned<IOHIDManagerRef> openManager()
     return manager;
 }
 
+// A new object of the listed device, of the caller's own, as IOHIDDeviceCreate makes it.
+inline cf::Owned<IOHIDDeviceRef> createDevice(IOHIDDeviceRef listed)
+{
+    CFMutableDictionaryRef service = IOServiceMatching("IOHIDDevice");
+    CFDictionarySetValue(service, CFSTR(kIOHIDLocationIDKey),
+                         IOHIDDeviceGetProperty(listed, CFSTR(kIOHIDLocationIDKey)));
+    const io_service_t handle = IOServiceGetMatchingService(kIOMasterPortDefault, service);
+    cf::Owned<IOHIDDeviceRef> device(IOHIDDeviceCreate(kCFAllocatorDefault, handle));
+    IOObjectRelease(handle);
+    return device;
+}
+
 inline cf::Owned<CFDictionaryRef> matching(std::initializer_list<std::pair<const char*, int32_t>> pairs)
 {
     CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(

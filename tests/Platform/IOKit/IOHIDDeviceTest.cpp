@@ -20,7 +20,8 @@ using namespace hidapi;
 namespace
 {
 
-// What a device's input report and removal callbacks were given.
+// What a device's input report and removal callbacks were given. An armed removal callback keeps
+// its device alive until it is told, so the callbacks end with this.
 struct Reports
 {
     std::vector<std::vector<uint8_t>> seen; // the caller's buffer after each call
@@ -29,13 +30,25 @@ struct Reports
     std::span<uint8_t> buffer;
     int removals = 0;
     size_t reportsBeforeRemoval = 0;
+    cf::Owned<IOHIDDeviceRef> listenedTo;
 
     void listen(IOHIDDeviceRef device, uint8_t* into, size_t size)
     {
         buffer = std::span<uint8_t>(into, size);
+        CFRetain(device);
+        listenedTo.reset(device);
         IOHIDDeviceRegisterInputReportCallback(device, into, CFIndex(size), onReport, this);
         IOHIDDeviceRegisterRemovalCallback(device, onRemoval, this);
         IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    }
+
+    ~Reports()
+    {
+        IOHIDDeviceRef device = listenedTo.get();
+        IOHIDDeviceRegisterInputReportCallback(device, buffer.data(), CFIndex(buffer.size()), nullptr,
+                                               nullptr);
+        IOHIDDeviceRegisterRemovalCallback(device, nullptr, nullptr);
+        IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     }
 
     static void onReport(void* context, IOReturn result, void*, IOHIDReportType type, uint32_t reportId,
@@ -192,7 +205,11 @@ TEST_F(IOHIDDeviceTest, StaysOnTheFirstRunLoopItIsScheduledOn)
     CFRunLoopRef first = firstLoop.get_future().get();
     IOHIDDeviceScheduleWithRunLoop(device, first, kCFRunLoopDefaultMode);
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true); // nothing left over for this run loop
+    testing::internal::CaptureStderr();
     IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "IOHIDDevice: not scheduled: it is scheduled on another run loop; unschedule it from that one "
+              "first.\n");
 
     EXPECT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
     pollfd firstReady{CFRunLoopGetPollDescriptor(first), POLLIN, 0};
@@ -400,4 +417,78 @@ TEST_F(IOHIDDeviceTest, UnschedulingFromAnotherThreadWaitsForItsRemovalCallbackT
     EXPECT_TRUE(runUntil([&] { return removal.finished.load(); }));
     caller.join();
     EXPECT_TRUE(finishedWhenUnscheduled);
+}
+
+// A holder schedules its object on this thread's run loop, opens and closes it and lets it go, as
+// a HID library's close does; the next holder reads on a thread and in a mode of its own.
+TEST_F(IOHIDDeviceTest, AHoldersObjectCarriesNothingOfAnothersHolder)
+{
+    {
+        const auto first = createDevice(device);
+        ASSERT_TRUE(first);
+        EXPECT_NE(first.get(), device);
+        IOHIDDeviceScheduleWithRunLoop(first.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        ASSERT_EQ(IOHIDDeviceOpen(first.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+        IOHIDDeviceClose(first.get(), kIOHIDOptionsTypeNone);
+    }
+    const auto next = createDevice(device);
+    IOHIDElementRef input = elementsOf(next.get()).at(1);
+    const cf::Owned<IOHIDQueueRef> queue(IOHIDQueueCreate(kCFAllocatorDefault, next.get(), 4, 0));
+    IOHIDQueueAddElement(queue.get(), input);
+    IOHIDQueueStart(queue.get());
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)).has_value(); }, false));
+    // The manager's open is not the next holder's.
+    IOHIDValueRef value = nullptr;
+    EXPECT_EQ(IOHIDDeviceGetValue(next.get(), input, &value), kIOReturnNotOpen);
+    EXPECT_EQ(IOHIDQueueCopyNextValue(queue.get()), nullptr);
+    EXPECT_EQ(send(next.get(), pattern(64, 1)), kIOReturnNotOpen);
+
+    std::promise<void> listening;
+    std::atomic<int> taken{0};
+    std::thread reader(
+        [&]
+        {
+            uint8_t into[64];
+            const CFStringRef mode = CFSTR("ReaderMode");
+            IOHIDDeviceRegisterInputReportCallback(
+                next.get(), into, sizeof into,
+                [](void* count, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+                { ++*static_cast<std::atomic<int>*>(count); },
+                &taken);
+            IOHIDDeviceScheduleWithRunLoop(next.get(), CFRunLoopGetCurrent(), mode);
+            IOHIDDeviceOpen(next.get(), kIOHIDOptionsTypeNone);
+            listening.set_value();
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (taken == 0 && std::chrono::steady_clock::now() < deadline)
+                CFRunLoopRunInMode(mode, 0.05, true);
+            IOHIDDeviceUnscheduleFromRunLoop(next.get(), CFRunLoopGetCurrent(), mode);
+            IOHIDDeviceClose(next.get(), kIOHIDOptionsTypeNone);
+        });
+    listening.get_future().wait();
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 2)));
+    reader.join();
+    EXPECT_EQ(taken, 1);
+}
+
+TEST_F(IOHIDDeviceTest, EveryHoldersObjectTakesEachReportAndIsToldOfTheRemoval)
+{
+    const auto otherManager = openManager();
+    IOHIDDeviceRef others = devicesOf(otherManager.get()).at(0);
+    EXPECT_NE(others, device);
+    EXPECT_EQ(devicesOf(manager.get()).at(0), device) << "a manager hands out its one object of a node";
+    const auto created = createDevice(device); // never opened: told of the removal all the same
+
+    uint8_t buffers[2][64];
+    Reports theirs, unopened;
+    reports.listen(device, buffer, sizeof buffer);
+    theirs.listen(others, buffers[0], 64);
+    unopened.listen(created.get(), buffers[1], 64);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 3)));
+    ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 1 && theirs.seen.size() == 1; }));
+
+    bed.unplug(index);
+    ASSERT_TRUE(runUntil([&] { return reports.removals + theirs.removals + unopened.removals == 3; }));
+    EXPECT_EQ(theirs.seen, reports.seen);
+    EXPECT_TRUE(unopened.seen.empty());
 }

@@ -210,6 +210,13 @@ struct ReplugTest : testing::Test
         IOHIDDeviceRegisterRemovalCallback(device, CallbackLog::onDeviceRemoval, &log);
     }
 
+    // An armed removal callback keeps its device alive until it is told: the log goes now.
+    void TearDown() override
+    {
+        if (device != nullptr)
+            IOHIDDeviceRegisterRemovalCallback(device, nullptr, nullptr);
+    }
+
     void schedule(CFStringRef mode = kCFRunLoopDefaultMode, CFRunLoopRef runLoop = CFRunLoopGetCurrent())
     {
         IOHIDDeviceScheduleWithRunLoop(device, runLoop, mode);
@@ -340,6 +347,35 @@ TEST_F(ReplugTest, GoesOnWithoutARemovedDeviceScheduledInAnotherModeAlone)
     EXPECT_TRUE(log.has("device removal"));
 }
 
+// The run that could tell the removal takes udev's news and the manager's wake-up, and ends before
+// the device's turn; the program then runs the default mode, where the device cannot tell it.
+TEST_F(ReplugTest, GoesOnOnceTheRunThatCouldTellTheRemovalEndsWithoutIt)
+{
+    const CFStringRef privateMode = CFSTR("Private");
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), privateMode);
+    schedule(privateMode);
+    CFRunLoopRunInMode(privateMode, 0, false); // nothing of the scheduling is left for the run below
+    bed.announceRemoval(old);
+    bed.addDevice({.productId = 0x0002, .ports = {2}});
+    // Registered again, the callback is offered what is present: a wake-up after udev's news.
+    IOHIDManagerRegisterDeviceMatchingCallback(manager.get(), CallbackLog::onArrival, &log);
+    CFRunLoopRunInMode(privateMode, 1.0, true);
+    expectEventsOnceTheNewDeviceArrived({"arrival 1", "removal 1", "arrival 2"});
+    CFRunLoopRunInMode(privateMode, 0.1, false);
+    EXPECT_TRUE(log.has("device removal"));
+}
+
+// The common modes are the default mode: the device is scheduled there once, and unscheduling
+// either name leaves it scheduled nowhere.
+TEST_F(ReplugTest, GoesOnWithoutARemovedDeviceUnscheduledFromAModeItWasScheduledInTwice)
+{
+    schedule(kCFRunLoopCommonModes);
+    schedule(kCFRunLoopDefaultMode);
+    IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopCommonModes);
+    replug();
+    expectEventsOnceTheNewDeviceArrived({"arrival 1", "removal 1", "arrival 2"});
+}
+
 TEST_F(ReplugTest, GoesOnWithoutARemovedDeviceScheduledOnAnotherThreadsRunLoop)
 {
     CFRunLoopRef other = nullptr;
@@ -418,4 +454,21 @@ TEST(IOHIDManager, CallsBackNoMoreOnceACallbackHasUnscheduledIt)
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(caller.arrivals, 1);
+}
+
+TEST(IOHIDManager, IsScheduledOnceInAModeNamedTwiceAndUnscheduledByEitherName)
+{
+    hidtest::HidTestbed bed;
+    const auto manager = openManager();
+    CallbackLog log;
+    IOHIDManagerRegisterDeviceMatchingCallback(manager.get(), CallbackLog::onArrival, &log);
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopCommonModes);
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    bed.addDevice({.productId = 0x0001, .ports = {1}});
+    ASSERT_TRUE(runUntil([&] { return log.has("arrival 1"); }));
+
+    IOHIDManagerUnscheduleFromRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    bed.addDevice({.productId = 0x0002, .ports = {2}});
+    runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1"}));
 }

@@ -8,12 +8,15 @@ CF_EXTERN_C_BEGIN
 
 CFTypeID IOHIDDeviceGetTypeID(void);
 
-// The device behind a registry handle (IOServiceGetMatchingService), owned by the caller; null
-// when the handle names no device.
+// A new object of the device behind a registry handle (IOServiceGetMatchingService), owned by the
+// caller; null when the handle names no device. Every call, and every manager, makes objects of
+// its own: what is opened, scheduled or registered on one is never seen through another, and ends
+// with it. Every object of a device is told when the device goes.
 IOHIDDeviceRef IOHIDDeviceCreate(CFAllocatorRef allocator, io_service_t service);
 
-// Opens the device: its input reports are read, and element values and queues follow them,
-// whether or not a run loop runs. Opens nest; each needs its close.
+// Opens this object of the device: its input reports are read, and its element values and queues
+// follow them, whether or not a run loop runs. Opens nest; each needs its close, and the last
+// release closes what is left open.
 IOReturn IOHIDDeviceOpen(IOHIDDeviceRef device, IOOptionBits options);
 IOReturn IOHIDDeviceClose(IOHIDDeviceRef device, IOOptionBits options);
 
@@ -32,7 +35,9 @@ CFArrayRef IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device, CFDictionaryRe
                                            IOOptionBits options);
 
 // The device's callbacks run on the run loop while it runs in the mode. One run loop only, in
-// any modes: scheduling on a second run loop before unscheduling from the first is refused.
+// any modes: scheduling on a second run loop before unscheduling from the first is refused, and
+// said on standard error. A mode scheduled twice is one registration, the common modes counting
+// as the default mode, and unscheduling it under either name ends it.
 void IOHIDDeviceScheduleWithRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDDeviceUnscheduleFromRunLoop(IOHIDDeviceRef device, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 
@@ -48,14 +53,16 @@ void IOHIDDeviceRegisterInputReportCallback(IOHIDDeviceRef device, uint8_t* repo
 
 // Sends an output report and returns when the device has taken it or the send has failed;
 // callable from any thread. With report ID 0 the bytes are the report; with another id the
-// report starts with its id byte. kIOReturnNotAttached at once for a device that has gone.
+// report starts with its id byte. kIOReturnNotOpen unless this object is open;
+// kIOReturnNotAttached at once for a device that has gone.
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               const uint8_t* report, CFIndex reportLength);
 
 // The element's latest value, not owned by the caller: valid until the next call for the same
 // element gives a newer value, or the device is released. Only values read from the device are
-// given: kIOReturnNotReady for an input element before a report has carried it, and
-// kIOReturnUnsupported for feature and output elements.
+// given, and only while this object is open (kIOReturnNotOpen otherwise): kIOReturnNotReady for an
+// input element before a report has carried it, and kIOReturnUnsupported for feature and output
+// elements.
 IOReturn IOHIDDeviceGetValue(IOHIDDeviceRef device, IOHIDElementRef element, IOHIDValueRef* pValue);
 
 CF_EXTERN_C_END

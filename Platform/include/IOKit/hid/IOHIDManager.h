@@ -26,7 +26,8 @@ void IOHIDManagerSetDeviceMatching(IOHIDManagerRef manager, CFDictionaryRef matc
 void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, CFArrayRef multiple);
 
 // The devices the manager matches now, as a set owned by the caller; null before the manager
-// has been given matching dictionaries or opened.
+// has been given matching dictionaries or opened. The objects are the manager's own, the same one
+// for a device each time.
 CFSetRef IOHIDManagerCopyDevices(IOHIDManagerRef manager);
 
 // Once the manager is scheduled, calls the callback for each device it matches: those present
@@ -39,7 +40,9 @@ void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef manager, IOHIDDev
                                                void* context);
 
 // The manager's callbacks run on the run loop while it runs in the mode. One run loop only, in
-// any modes: scheduling on a second run loop before unscheduling from the first is refused.
+// any modes: scheduling on a second run loop before unscheduling from the first is refused, and
+// said on standard error. A mode scheduled twice is one registration, the common modes counting
+// as the default mode, and unscheduling it under either name ends it.
 void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop, CFStringRef runLoopMode);
 void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop,
                                        CFStringRef runLoopMode);

@@ -21,7 +21,8 @@ void IOHIDQueueAddElement(IOHIDQueueRef queue, IOHIDElementRef element);
 void IOHIDQueueRemoveElement(IOHIDQueueRef queue, IOHIDElementRef element);
 Boolean IOHIDQueueContainsElement(IOHIDQueueRef queue, IOHIDElementRef element);
 
-// While started, the queue takes the changes of its elements; a full queue drops new ones.
+// While started, and while its device object is open, the queue takes the changes of its
+// elements; a full queue drops new ones.
 void IOHIDQueueStart(IOHIDQueueRef queue);
 void IOHIDQueueStop(IOHIDQueueRef queue);
 

@@ -1,0 +1,79 @@
+// The hidraw node behind every device object of it: open while any of them has it open, read by
+// one thread for all of them, and gone for all of them at once.
+#pragma once
+
+#include "../native/HidrawNode.h"
+#include "../native/Udev.h"
+#include "DeviceInput.h"
+
+#include <IOKit/IOReturn.h>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace iohid
+{
+
+class DeviceNode final : private DeviceInput::Listener
+{
+public:
+    // A device object of the node. Told that the node has gone under the node's lock, on any
+    // thread, the reader's too: it must neither block nor allocate.
+    struct Holder
+    {
+        virtual void nodeRemoved() = 0;
+
+    protected:
+        ~Holder() = default;
+    };
+
+    explicit DeviceNode(const hidraw::NodeDescription& node);
+    ~DeviceNode() = default;
+    DeviceNode(const DeviceNode&) = delete;
+    DeviceNode& operator=(const DeviceNode&) = delete;
+
+    const hidraw::NodeDescription& description() const { return node; }
+    const hidraw::DeviceProperties& properties() const { return nativeProperties; }
+    DeviceInput& input() { return inputSide; }
+
+    // One opener more or less: the first opens the node and starts reading it, the last stops.
+    IOReturn open();
+    void close();
+    // The open node, while anybody has it open.
+    std::shared_ptr<hidraw::HidrawNode> openedNode();
+    // Somebody wants its reports or sends to it: from then on a node that cannot be opened is
+    // named on standard error, once. Other nodes that nobody uses stay silent.
+    void want();
+
+    // Tells every holder, once, however the going is learnt; sends fail at once after it.
+    void markRemoved();
+    bool isRemoved() const;
+    // A holder added once the node has gone is told at once. After removeHolder() returns, the
+    // holder is not told again.
+    void addHolder(Holder* holder);
+    void removeHolder(Holder* holder);
+
+private:
+    void nodeGone() override { markRemoved(); }
+    void reportOpenFailure();
+
+    const hidraw::NodeDescription node;
+    const hidraw::DeviceProperties nativeProperties;
+
+    std::mutex lifecycleLock; // open and close, one at a time; the open failure
+    int openers = 0;
+    int openFailure = 0; // errno of the last open that failed, 0 after one that worked
+    bool wanted = false;
+
+    std::mutex nodeLock;
+    std::shared_ptr<hidraw::HidrawNode> opened;
+
+    mutable std::mutex holdersLock;
+    bool removed = false;
+    std::vector<Holder*> holders;
+
+    DeviceInput inputSide; // last, so that its reader has stopped before the rest goes
+};
+
+} // namespace iohid
