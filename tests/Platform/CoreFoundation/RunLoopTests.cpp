@@ -4,6 +4,7 @@
 #include <future>
 #include <memory>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <thread>
 
 namespace
@@ -133,6 +134,42 @@ TEST(RunLoop, KnowsTheModeOfItsInnermostRunOnItsOwnThreadAlone)
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true);
     EXPECT_FALSE(fromAnotherThread);
     EXPECT_FALSE(CFRunLoopIsRunningInMode(loop, kCFRunLoopDefaultMode)); // not running at all
+}
+
+TEST(RunLoop, SignalsOnceWhenARunBeginsOrEndsAndNeverOnceForgotten)
+{
+    const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const auto takeSignal = [&]
+    {
+        uint64_t count = 0;
+        return read(event, &count, sizeof count) == sizeof count;
+    };
+    CFRunLoopRef loop = CFRunLoopGetCurrent();
+    CFRunLoopSignalOnRunChange(loop, event);
+    CFRunLoopSignalOnRunChange(loop, event);
+    EXPECT_FALSE(takeSignal());
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, false);
+    EXPECT_TRUE(takeSignal());
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, false);
+    EXPECT_FALSE(takeSignal()) << "once";
+
+    // Asked for inside a nested run, it comes when that run ends, before the outer one does.
+    bool signalledByTheNestedEnd = false;
+    CFRunLoopPerform(loop, kOtherMode, [&] { CFRunLoopSignalOnRunChange(loop, event); });
+    CFRunLoopPerform(loop, kCFRunLoopDefaultMode,
+                     [&]
+                     {
+                         CFRunLoopRunInMode(kOtherMode, 0, true);
+                         signalledByTheNestedEnd = takeSignal();
+                     });
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true);
+    EXPECT_TRUE(signalledByTheNestedEnd);
+
+    CFRunLoopSignalOnRunChange(loop, event);
+    CFRunLoopForgetRunChangeSignal(loop, event);
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, false);
+    EXPECT_FALSE(takeSignal());
+    close(event);
 }
 
 TEST(RunLoop, RemovalFromAnotherThreadWaitsForARunningCallback)

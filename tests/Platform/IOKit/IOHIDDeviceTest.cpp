@@ -419,8 +419,8 @@ TEST_F(IOHIDDeviceTest, UnschedulingFromAnotherThreadWaitsForItsRemovalCallbackT
     EXPECT_TRUE(finishedWhenUnscheduled);
 }
 
-// A holder schedules its object on this thread's run loop, opens and closes it and lets it go, as
-// a HID library's close does; the next holder reads on a thread and in a mode of its own.
+// A holder schedules its object on this thread's run loop, opens it and lets it go, as a HID
+// library's close does; the next holder reads on a thread and in a mode of its own.
 TEST_F(IOHIDDeviceTest, AHoldersObjectCarriesNothingOfAnothersHolder)
 {
     {
@@ -429,7 +429,8 @@ TEST_F(IOHIDDeviceTest, AHoldersObjectCarriesNothingOfAnothersHolder)
         EXPECT_NE(first.get(), device);
         IOHIDDeviceScheduleWithRunLoop(first.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
         ASSERT_EQ(IOHIDDeviceOpen(first.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
-        IOHIDDeviceClose(first.get(), kIOHIDOptionsTypeNone);
+        ASSERT_EQ(IOHIDDeviceOpen(first.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+        IOHIDDeviceClose(first.get(), kIOHIDOptionsTypeNone); // the other open ends with the object
     }
     const auto next = createDevice(device);
     IOHIDElementRef input = elementsOf(next.get()).at(1);
@@ -469,6 +470,8 @@ TEST_F(IOHIDDeviceTest, AHoldersObjectCarriesNothingOfAnothersHolder)
     ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 2)));
     reader.join();
     EXPECT_EQ(taken, 1);
+    const cf::Owned<IOHIDValueRef> queued(IOHIDQueueCopyNextValue(queue.get())); // started before the open
+    EXPECT_TRUE(queued);
 }
 
 TEST_F(IOHIDDeviceTest, EveryHoldersObjectTakesEachReportAndIsToldOfTheRemoval)
@@ -486,9 +489,37 @@ TEST_F(IOHIDDeviceTest, EveryHoldersObjectTakesEachReportAndIsToldOfTheRemoval)
     unopened.listen(created.get(), buffers[1], 64);
     ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 3)));
     ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 1 && theirs.seen.size() == 1; }));
+    IOHIDManagerClose(otherManager.get(), kIOHIDOptionsTypeNone);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 4)));
+    ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 2; }));
 
     bed.unplug(index);
     ASSERT_TRUE(runUntil([&] { return reports.removals + theirs.removals + unopened.removals == 3; }));
-    EXPECT_EQ(theirs.seen, reports.seen);
+    EXPECT_EQ(theirs.seen, std::vector<std::vector<uint8_t>>{reports.seen.at(0)});
     EXPECT_TRUE(unopened.seen.empty());
+}
+
+TEST_F(IOHIDDeviceTest, ASendWaitingForAFullNodeEndsWhenUdevTellsOfTheRemoval)
+{
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    std::atomic<int> sent{0};
+    std::atomic<IOReturn> last{kIOReturnSuccess};
+    std::thread sender(
+        [&]
+        {
+            IOReturn result;
+            while ((result = send(device, pattern(64, 1))) == kIOReturnSuccess)
+                ++sent;
+            last = result;
+        });
+    // Nobody reads the node: it fills up, and a send waits for room.
+    for (int before = -1; before != sent;)
+    {
+        before = sent;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    bed.announceRemoval(index);
+    EXPECT_TRUE(runUntil([&] { return last != kIOReturnSuccess; }));
+    sender.join();
+    EXPECT_EQ(last.load(), kIOReturnNotAttached);
 }
