@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <set>
 
 namespace iohid
 {

@@ -35,8 +35,10 @@ RunLoopSchedule::~RunLoopSchedule()
 
 void RunLoopSchedule::add(CFRunLoopRef runLoop, CFStringRef mode)
 {
-    if (runLoop == nullptr || mode == nullptr || wakeFd < 0)
+    if (runLoop == nullptr || mode == nullptr)
         return;
+    if (wakeFd < 0)
+        return refuse("it has no wake-up descriptor");
     std::lock_guard<std::mutex> guard(lock);
     if (!entries.empty() && entries.front().runLoop != runLoop)
         return refuse("it is scheduled on another run loop; unschedule it from that one first");
