@@ -54,8 +54,9 @@ public:
     ReadResult waitAndRead(std::span<uint8_t> buffer);
 
     // Writes one report, waiting at most `timeoutMs` for the device to take it. Returns 0, or
-    // the errno of the failure (ENODEV once the device has gone, ETIMEDOUT). Only ENODEV and
-    // ESHUTDOWN mean that the device has gone; any other failure fails this write alone.
+    // the errno of the failure (ENODEV once the device has gone, ETIMEDOUT). ENODEV, ESHUTDOWN,
+    // or any failure once the node has hung up, means that the device has gone; any other failure
+    // fails this write alone.
     int write(std::span<const uint8_t> report, int timeoutMs);
 
     // Ends waits: readers return stopped, and writers ENODEV when `gone`.

@@ -28,9 +28,12 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_folder = pattern;
         setenv("XDG_CONFIG_HOME", pattern, 1);
-        // Each test has an application id of its own: the layer keeps what it loaded per id.
-        const std::string name =
-            std::string("org.test.") + testing::UnitTest::GetInstance()->current_test_info()->name();
+        // Each run of a test has an application id of its own: the layer keeps what it loaded per id
+        // as long as the process.
+        static int runs = 0;
+        const std::string name = std::string("org.test.") +
+                                 testing::UnitTest::GetInstance()->current_test_info()->name() + "." +
+                                 std::to_string(++runs);
         m_id = string(name);
         m_path = m_folder + "/" + name + ".plist";
     }

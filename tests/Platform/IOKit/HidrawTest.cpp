@@ -70,3 +70,46 @@ TEST(Hidraw, StopEndsAWaitAndABlockedWrite)
     EXPECT_FALSE(node->isGone());
     EXPECT_GT(bed.drainOutput(device), 0u);
 }
+
+// Through a device, its reader often learns of the unplug first; here only the write can.
+TEST(Hidraw, AFailedWriteTakesTheDeviceForGoneOnlyWhenTheErrorOrTheHangUpSaysSo)
+{
+    struct Case
+    {
+        const char* name;
+        int error; // forced on the write; 0 leaves the node's own
+        bool hungUp;
+        int result;
+    };
+    const Case cases[] = {
+        {"unplugged", ENODEV, false, ENODEV},
+        {"shut down while the node has not hung up", ESHUTDOWN, false, ENODEV},
+        {"the hung-up node's own failure", 0, true, ENODEV},
+        {"a stall on a hung-up node", EPIPE, true, ENODEV},
+        {"a stall on a live node", EPIPE, false, EPIPE},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        hidtest::HidTestbed bed;
+        hidtest::NodeFaults faults;
+        const int device = bed.addDevice({});
+        int error = 0;
+        auto node = HidrawNode::open(bed.nodePath(device), error);
+        ASSERT_NE(node, nullptr) << std::strerror(error);
+        if (c.error != 0)
+            faults.failNextWrite(bed.nodePath(device), c.error);
+        if (c.hungUp)
+            bed.hangUp(device);
+
+        EXPECT_EQ(node->write(pattern(65, 1), 10000), c.result);
+        const bool gone = c.result == ENODEV;
+        EXPECT_EQ(node->isGone(), gone);
+        // The next write is refused at once when the device has gone, and taken whole when it stays.
+        EXPECT_EQ(node->write(pattern(65, 2), 10000), gone ? ENODEV : 0);
+        if (!gone)
+        {
+            EXPECT_EQ(bed.readOutputReport(device, 65), pattern(65, 2));
+        }
+    }
+}

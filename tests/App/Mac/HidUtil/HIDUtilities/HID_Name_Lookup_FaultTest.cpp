@@ -1,5 +1,6 @@
 // Name lookups against lists with missing names, odd values and long names. The lists are
 // registered as the library's own bundle; this program has no resources of its own.
+#include "FreshProcess.h"
 #include "NameLookups.h"
 
 #include <CoreFoundation/CFBundleLinux.h>
@@ -19,9 +20,12 @@ void registerFaultLists()
 }
 } // namespace
 
-// Runs first: the lists are absent until the bundle is registered, and each lookup searches again.
+// In a process of its own, where no test has registered the lists yet: they are absent until the
+// bundle is registered, and each lookup searches again.
 TEST(HIDNameLookupFaults, FailsWhileTheListsAreAbsentAndFindsThemOnceRegistered)
 {
+    if (testsupport::handedToAFreshProcess())
+        return;
     EXPECT_EQ(names::of(HIDGetElementNameFromVendorProductUsage, 100, 200, 1, 48), "(none)");
     EXPECT_EQ(names::usage(2, 0xBA), "(none)");
     EXPECT_EQ(hu_XMLLoad(CFSTR("HID_cookie_strings"), CFSTR("plist")), nullptr);
