@@ -32,12 +32,9 @@ using Clock = std::chrono::steady_clock;
 constexpr uint64_t kWakeTag = 0;
 constexpr int kSpinMicroseconds = 10;
 
-// The mode a source or a run is filed under: the common modes are the default mode.
 std::string_view modeName(CFStringRef mode)
 {
-    if (mode == nullptr || CFEqual(mode, kCFRunLoopCommonModes))
-        return textOf(kCFRunLoopDefaultMode);
-    return textOf(mode);
+    return textOf(CFRunLoopFiledMode(mode));
 }
 
 // Milliseconds for epoll_wait until the deadline, rounded up so that it is never woken early.
@@ -463,6 +460,11 @@ void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*fun
 {
     if (function != nullptr)
         CFRunLoopPerform(runLoop, mode, [function, info] { function(info); });
+}
+
+CFStringRef CFRunLoopFiledMode(CFStringRef mode)
+{
+    return mode == nullptr || CFEqual(mode, kCFRunLoopCommonModes) ? kCFRunLoopDefaultMode : mode;
 }
 
 Boolean CFRunLoopIsRunningInMode(CFRunLoopRef runLoop, CFStringRef mode)

@@ -14,7 +14,7 @@ DeviceDirectory& DeviceDirectory::instance()
 
 std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescription& description)
 {
-    std::vector<std::shared_ptr<DeviceNode>> live; // let go after the lock: freeing a node joins its reader
+    std::vector<std::shared_ptr<DeviceNode>> live; // let go once the lock is
     std::lock_guard<std::mutex> guard(lock);
     live = liveNodes();
     std::shared_ptr<DeviceNode> found;

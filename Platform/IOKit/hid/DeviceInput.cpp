@@ -57,8 +57,19 @@ DeviceInput::~DeviceInput()
 void DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
 {
     stop();
+    forgetValues();
     node = std::move(opened);
     reader = std::thread([this, reading = node] { run(reading); });
+}
+
+// What the node said before it was last closed may no longer hold.
+void DeviceInput::forgetValues()
+{
+    std::lock_guard<std::mutex> guard(valuesLock);
+    for (ElementState& state : states)
+        if (state.value.read)
+            state.value =
+                Value{state.value.integer, state.value.timestamp, state.value.generation + 1, false};
 }
 
 void DeviceInput::stop()

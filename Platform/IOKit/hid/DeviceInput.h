@@ -18,7 +18,7 @@ namespace iohid
 class DeviceInput
 {
 public:
-    // Told on the reader thread; must neither block nor allocate.
+    // Told on the reader thread, once, when the node has gone.
     struct Listener
     {
         virtual void nodeGone() = 0;
@@ -45,7 +45,8 @@ public:
     DeviceInput(const DeviceInput&) = delete;
     DeviceInput& operator=(const DeviceInput&) = delete;
 
-    // Starts reading the node on a new thread; stop() ends the thread and waits for it.
+    // Starts reading the node on a new thread, with no value known yet; stop() ends the thread and
+    // waits for it.
     void start(std::shared_ptr<hidraw::HidrawNode> node);
     void stop();
 
@@ -80,6 +81,7 @@ private:
         std::vector<uint8_t> bytes;
     };
 
+    void forgetValues();
     void run(std::shared_ptr<hidraw::HidrawNode> node);
     void handleReport(std::span<const uint8_t> report, uint64_t timestamp);
     void updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp);

@@ -76,6 +76,8 @@ IOReturn DeviceNode::open()
         std::lock_guard<std::mutex> nodeGuard(nodeLock);
         opened = node;
     }
+    if (isRemoved())
+        node->markGone(); // gone while it opened, before markRemoved() could see it
     openers = 1;
     inputSide.start(std::move(node));
     return kIOReturnSuccess;

@@ -130,7 +130,8 @@ private:
     bool keep(std::span<const uint8_t> report) override;
     void waiting() override;
     void nodeRemoved() override;
-    void stopReading();
+    void startReading();
+    void endReading();
     bool isOpen() const;
     static void deliver(void* device);
     // False when the delivery is to stop: its hold is all that is left of the device, or the
@@ -199,7 +200,8 @@ private:
 Device* deviceForService(io_service_t service);
 
 // The hidraw nodes that device objects stand for, so that a node is opened and read once however
-// many objects stand for it. A node leaves when its last object goes.
+// many objects stand for it. A node is forgotten once its last object has gone. A syspath names
+// one device for as long as the system runs: the kernel numbers each HID device anew.
 class DeviceDirectory
 {
 public:

@@ -60,13 +60,17 @@ Device::Device(std::shared_ptr<DeviceNode> node)
     this->node->addHolder(this);
 }
 
-// The node forgets it first: nothing of the node's may reach it while it goes.
+// The node forgets it first, so that no removal reaches it while it goes; the reader lets go of
+// it when it stops reading.
 Device::~Device()
 {
     node->removeHolder(this);
     runLoops.removeAll();
     if (openCount > 0)
-        stopReading();
+    {
+        endReading();
+        node->close();
+    }
     handedValues.clear();
     for (Element* element : elementList)
     {
@@ -147,13 +151,15 @@ IOReturn Device::open()
         ++openCount;
         return kIOReturnSuccess;
     }
+    // Reading first, so that no report read as soon as the node opens passes this object by.
+    startReading();
     const IOReturn opened = node->open();
     if (opened != kIOReturnSuccess)
+    {
+        endReading();
         return opened;
+    }
     openCount = 1;
-    node->input().attach(static_cast<DeviceInput::ReportSink*>(this));
-    for (QueueBuffer* queue : startedQueues)
-        node->input().attach(queue);
     return kIOReturnSuccess;
 }
 
@@ -163,17 +169,26 @@ IOReturn Device::close()
     if (openCount == 0)
         return kIOReturnNotOpen;
     if (--openCount == 0)
-        stopReading();
+    {
+        endReading();
+        node->close();
+    }
     return kIOReturnSuccess;
 }
 
-// Under lifecycleLock, or in the destructor: the object's own reading of the node ends.
-void Device::stopReading()
+// Under lifecycleLock, or in the destructor: this object's report sink and started queues.
+void Device::startReading()
+{
+    node->input().attach(static_cast<DeviceInput::ReportSink*>(this));
+    for (QueueBuffer* queue : startedQueues)
+        node->input().attach(queue);
+}
+
+void Device::endReading()
 {
     node->input().detach(static_cast<DeviceInput::ReportSink*>(this));
     for (QueueBuffer* queue : startedQueues)
         node->input().detach(queue);
-    node->close();
 }
 
 bool Device::isOpen() const

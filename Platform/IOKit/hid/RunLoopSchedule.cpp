@@ -10,12 +10,9 @@ namespace iohid
 namespace
 {
 
-// The run loop serves the common modes as its default mode.
 bool sameMode(CFStringRef a, CFStringRef b)
 {
-    const auto named = [](CFStringRef mode)
-    { return CFEqual(mode, kCFRunLoopCommonModes) ? kCFRunLoopDefaultMode : mode; };
-    return CFEqual(named(a), named(b));
+    return CFEqual(CFRunLoopFiledMode(a), CFRunLoopFiledMode(b));
 }
 
 } // namespace
@@ -73,33 +70,38 @@ void RunLoopSchedule::refuse(const char* why) const
     std::fprintf(stderr, "%s: not scheduled: %s.\n", kind, why);
 }
 
-// The last entry takes the run-change signal with it: the descriptor may close after it.
-void RunLoopSchedule::release(const Entry& entry, bool last)
+void RunLoopSchedule::release(const Entry& entry)
 {
     CFRunLoopRemoveFdSource(entry.runLoop, entry.wakeSource);
     if (entry.extraSource != 0)
         CFRunLoopRemoveFdSource(entry.runLoop, entry.extraSource);
-    if (last)
-        CFRunLoopForgetRunChangeSignal(entry.runLoop, wakeFd);
     CFRelease(entry.mode);
     CFRelease(entry.runLoop);
+}
+
+// Under the lock, so that a signal asked for after a new schedule is kept: leaving a run loop
+// takes its run-change signal along, and the descriptor may close after it.
+void RunLoopSchedule::forgetRunChangeIfEmpty(CFRunLoopRef runLoop)
+{
+    if (entries.empty())
+        CFRunLoopForgetRunChangeSignal(runLoop, wakeFd);
 }
 
 void RunLoopSchedule::remove(CFRunLoopRef runLoop, CFStringRef mode)
 {
     std::vector<Entry> removed;
-    bool emptied = false;
     {
         std::lock_guard<std::mutex> guard(lock);
         const auto matches = [&](const Entry& entry)
         { return entry.runLoop == runLoop && mode != nullptr && sameMode(entry.mode, mode); };
         std::copy_if(entries.begin(), entries.end(), std::back_inserter(removed), matches);
         entries.erase(std::remove_if(entries.begin(), entries.end(), matches), entries.end());
-        emptied = entries.empty();
+        if (!removed.empty())
+            forgetRunChangeIfEmpty(runLoop);
     }
     // Outside the lock: removing waits for a handler running on the other run loop.
     for (const Entry& entry : removed)
-        release(entry, emptied);
+        release(entry);
 }
 
 void RunLoopSchedule::removeAll()
@@ -108,9 +110,11 @@ void RunLoopSchedule::removeAll()
     {
         std::lock_guard<std::mutex> guard(lock);
         removed.swap(entries);
+        if (!removed.empty())
+            forgetRunChangeIfEmpty(removed.front().runLoop);
     }
     for (const Entry& entry : removed)
-        release(entry, true);
+        release(entry);
 }
 
 bool RunLoopSchedule::isScheduled() const

@@ -1,6 +1,6 @@
-// The run loops and modes where an object's callbacks run. Any thread may signal the object;
-// its handler then runs on each run loop where it is scheduled, while that loop runs in the
-// mode. Signalling allocates nothing.
+// The run loop and modes where an object's callbacks run. Any thread may signal the object; its
+// handler then runs on the run loop where it is scheduled, while that loop runs one of its
+// modes. Signalling allocates nothing.
 #pragma once
 
 #include <CoreFoundation/CFObject.h>
@@ -55,7 +55,8 @@ private:
 
     static void fired(int fd, UInt32 events, void* info);
     bool watch(Entry& entry);
-    void release(const Entry& entry, bool last);
+    void release(const Entry& entry);
+    void forgetRunChangeIfEmpty(CFRunLoopRef runLoop);
     void refuse(const char* why) const;
 
     const char* const kind;

@@ -30,6 +30,10 @@ void CFRunLoopRemoveFdSource(CFRunLoopRef runLoop, CFRunLoopFdSourceID source);
 void CFRunLoopPerformFunction(CFRunLoopRef runLoop, CFStringRef mode, void (*function)(void* info),
                               void* info);
 
+// The mode that a source or a run of that mode is filed under: the common modes are the default
+// mode here. Not owned.
+CFStringRef CFRunLoopFiledMode(CFStringRef mode);
+
 // True when called on the run loop's own thread while its innermost run is in the mode
 // (kCFRunLoopCommonModes: in a common mode), so that a source of that mode may fire now.
 Boolean CFRunLoopIsRunningInMode(CFRunLoopRef runLoop, CFStringRef mode);

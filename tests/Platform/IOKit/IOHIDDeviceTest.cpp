@@ -464,6 +464,7 @@ TEST_F(IOHIDDeviceTest, AHoldersObjectCarriesNothingOfAnothersHolder)
             while (taken == 0 && std::chrono::steady_clock::now() < deadline)
                 CFRunLoopRunInMode(mode, 0.05, true);
             IOHIDDeviceUnscheduleFromRunLoop(next.get(), CFRunLoopGetCurrent(), mode);
+            IOHIDDeviceRegisterInputReportCallback(next.get(), into, sizeof into, nullptr, nullptr);
             IOHIDDeviceClose(next.get(), kIOHIDOptionsTypeNone);
         });
     listening.get_future().wait();

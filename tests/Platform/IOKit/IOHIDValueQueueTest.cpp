@@ -63,6 +63,11 @@ TEST_F(GamepadTest, ElementValuesFollowReportsWhileTheMainThreadPolls)
     EXPECT_EQ(valueOf(device, button12), 0);
     EXPECT_EQ(IOHIDDeviceGetValue(device, elementsOf(device).at(0), &value), kIOReturnBadArgument)
         << "a collection has no value";
+
+    // Once nobody reads the node, what it said may no longer hold.
+    IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone);
+    IOHIDManagerOpen(manager.get(), kIOHIDOptionsTypeNone);
+    EXPECT_EQ(IOHIDDeviceGetValue(device, x, &value), kIOReturnNotReady);
 }
 
 TEST_F(GamepadTest, ValuesScaleOntoPhysicalAndCalibratedRanges)
