@@ -11,6 +11,20 @@
 using namespace hidraw;
 using hidapi::pattern;
 
+namespace
+{
+
+// The device's node, opened as the layer opens it.
+std::shared_ptr<HidrawNode> openNode(const hidtest::HidTestbed& bed, int device)
+{
+    int error = 0;
+    auto node = HidrawNode::open(bed.nodePath(device), error);
+    EXPECT_NE(node, nullptr) << std::strerror(error);
+    return node;
+}
+
+} // namespace
+
 // Reports, unplugging and refused opens reach the node through the device tests; stopping a node
 // that the device still writes to does not.
 TEST(Hidraw, AGoneNodeHandsOverTheReportsItHoldsFirst)
@@ -22,9 +36,8 @@ TEST(Hidraw, AGoneNodeHandsOverTheReportsItHoldsFirst)
         hidtest::HidTestbed bed;
         hidtest::NodeFaults faults;
         const int device = bed.addDevice({});
-        int error = 0;
-        auto node = HidrawNode::open(bed.nodePath(device), error);
-        ASSERT_NE(node, nullptr) << std::strerror(error);
+        const auto node = openNode(bed, device);
+        ASSERT_TRUE(node);
         std::vector<uint8_t> twoReports = pattern(64, 1), second = pattern(64, 2);
         twoReports.insert(twoReports.end(), second.begin(), second.end());
         ASSERT_TRUE(bed.writeInputReport(device, twoReports));
@@ -47,9 +60,8 @@ TEST(Hidraw, StopEndsAWaitAndABlockedWrite)
 {
     hidtest::HidTestbed bed;
     const int device = bed.addDevice({});
-    int error = 0;
-    auto node = HidrawNode::open(bed.nodePath(device), error);
-    ASSERT_NE(node, nullptr) << std::strerror(error);
+    const auto node = openNode(bed, device);
+    ASSERT_TRUE(node);
 
     // Nobody takes the output: the node fills up and the next write has to wait.
     int result = 0;
@@ -94,9 +106,8 @@ TEST(Hidraw, AFailedWriteTakesTheDeviceForGoneOnlyWhenTheErrorOrTheHangUpSaysSo)
         hidtest::HidTestbed bed;
         hidtest::NodeFaults faults;
         const int device = bed.addDevice({});
-        int error = 0;
-        auto node = HidrawNode::open(bed.nodePath(device), error);
-        ASSERT_NE(node, nullptr) << std::strerror(error);
+        const auto node = openNode(bed, device);
+        ASSERT_TRUE(node);
         if (c.error != 0)
             faults.failNextWrite(bed.nodePath(device), c.error);
         if (c.hungUp)

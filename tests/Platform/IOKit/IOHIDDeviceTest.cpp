@@ -91,6 +91,23 @@ struct IOHIDDeviceTest : testing::Test
         return IOHIDDeviceSetReport(to, kIOHIDReportTypeOutput, reportId, report.data(),
                                     CFIndex(report.size()));
     }
+
+    // Sends from a thread of its own, which holds the device, until a send fails.
+    std::atomic<int> sent{0};
+    std::atomic<IOReturn> lastSend{kIOReturnSuccess};
+    std::thread sendUntilOneFails()
+    {
+        CFRetain(device);
+        return std::thread(
+            [this]
+            {
+                IOReturn result;
+                while ((result = send(device, pattern(64, 7))) == kIOReturnSuccess)
+                    ++sent;
+                lastSend = result;
+                CFRelease(device);
+            });
+    }
 };
 
 } // namespace
@@ -350,18 +367,7 @@ TEST_F(IOHIDDeviceTest, IsNeverFreedInsideItsOwnDelivery)
 TEST_F(IOHIDDeviceTest, UnplugDuringAStormOfSendsTouchesNoOtherFile)
 {
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    CFRetain(device);
-    std::atomic<int> sent{0};
-    std::atomic<IOReturn> last{kIOReturnSuccess};
-    std::thread storm(
-        [&]
-        {
-            IOReturn result;
-            while ((result = send(device, pattern(64, 7))) == kIOReturnSuccess)
-                ++sent;
-            last = result;
-            CFRelease(device);
-        });
+    std::thread storm = sendUntilOneFails();
     while (sent < 50)
         bed.drainOutput(index);
     bed.unplug(index);
@@ -372,7 +378,7 @@ TEST_F(IOHIDDeviceTest, UnplugDuringAStormOfSendsTouchesNoOtherFile)
         ASSERT_EQ(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC), 0);
     ASSERT_TRUE(runUntil([&] { return devicesOf(manager.get()).empty(); }));
     storm.join();
-    EXPECT_EQ(last.load(), kIOReturnNotAttached);
+    EXPECT_EQ(lastSend.load(), kIOReturnNotAttached);
     for (auto& pipe : pipes)
     {
         uint8_t byte;
@@ -503,16 +509,7 @@ TEST_F(IOHIDDeviceTest, EveryHoldersObjectTakesEachReportAndIsToldOfTheRemoval)
 TEST_F(IOHIDDeviceTest, ASendWaitingForAFullNodeEndsWhenUdevTellsOfTheRemoval)
 {
     IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
-    std::atomic<int> sent{0};
-    std::atomic<IOReturn> last{kIOReturnSuccess};
-    std::thread sender(
-        [&]
-        {
-            IOReturn result;
-            while ((result = send(device, pattern(64, 1))) == kIOReturnSuccess)
-                ++sent;
-            last = result;
-        });
+    std::thread sender = sendUntilOneFails();
     // Nobody reads the node: it fills up, and a send waits for room.
     for (int before = -1; before != sent;)
     {
@@ -520,7 +517,7 @@ TEST_F(IOHIDDeviceTest, ASendWaitingForAFullNodeEndsWhenUdevTellsOfTheRemoval)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     bed.announceRemoval(index);
-    EXPECT_TRUE(runUntil([&] { return last != kIOReturnSuccess; }));
+    EXPECT_TRUE(runUntil([&] { return lastSend != kIOReturnSuccess; }));
     sender.join();
-    EXPECT_EQ(last.load(), kIOReturnNotAttached);
+    EXPECT_EQ(lastSend.load(), kIOReturnNotAttached);
 }
