@@ -16,7 +16,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi
-  xvfb xdotool x11-utils imagemagick openbox
+  xvfb xdotool x11-utils imagemagick openbox gdb
 )
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi

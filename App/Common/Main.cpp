@@ -4,6 +4,7 @@
 #include "MainComponent.h"
 #include "MainRunLoopBridge.h"
 #include "QuitSignals.h"
+#include "StrandedXEvents.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,7 +70,8 @@ private:
             setFixedSizeHint(*peer);
     }
 
-    MainComponent* mainComponent = nullptr; // owned by the window base
+    MainComponent* mainComponent = nullptr;     // owned by the window base
+    StrandedXEventsWatch strandedEvents{*this}; // so that a close request is never left unread
 
     JUCE_DECLARE_NON_COPYABLE(MainWindow)
 };

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -123,6 +124,22 @@ public:
 
     std::string written() const { return output.loadFileAsString().toStdString(); }
 
+    // Where each of its threads stands, for a program that does not end when it should.
+    std::string stacks() const
+    {
+        const std::string command =
+            "gdb -p " + std::to_string(pid) + " -batch -ex 'thread apply all bt' 2>&1";
+        std::string text;
+        if (FILE* gdb = ::popen(command.c_str(), "r"))
+        {
+            char buffer[4096];
+            while (const size_t count = std::fread(buffer, 1, sizeof buffer, gdb))
+                text.append(buffer, count);
+            ::pclose(gdb);
+        }
+        return text;
+    }
+
     pid_t pid = -1;
 
 private:
@@ -233,7 +250,8 @@ protected:
         // Quit during a transfer, the program waits for its finish's answer, which cannot reach it
         // then (10 s); a quit that left the transfer waiting for a chunk would take 180 s.
         ASSERT_TRUE(eventually([&] { return program.exitStatus().has_value(); }, 60s))
-            << "the program still runs";
+            << "the program still runs; it wrote: " << program.written() << "\nits threads:\n"
+            << program.stacks();
         EXPECT_EQ(program.exitStatus(), 0) << program.written();
     }
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// JUCE takes its X events when the connection's socket turns readable, yet while it paints it
+// also reads that socket into Xlib's queue. An event read then, such as the window manager's
+// request to close the window, waits in the queue until the server sends something more. This
+// watch looks at the queue between turns of the message loop and, when events wait there, has
+// the server send the window an empty message: its arrival makes JUCE take the whole queue.
+class StrandedXEventsWatch : private juce::Timer
+{
+public:
+    explicit StrandedXEventsWatch(juce::Component& window);
+    ~StrandedXEventsWatch() override;
+
+private:
+    void timerCallback() override;
+
+    juce::Component& window;
+    unsigned long wakeType = 0; // the empty message's type, an atom of its own
+
+    JUCE_DECLARE_NON_COPYABLE(StrandedXEventsWatch)
+};
