@@ -17,22 +17,33 @@ std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescripti
     std::vector<std::shared_ptr<DeviceNode>> live; // let go once the lock is
     std::lock_guard<std::mutex> guard(lock);
     live = liveNodes();
-    std::shared_ptr<DeviceNode> found;
+    std::shared_ptr<DeviceNode> found, gone;
+    bool replaced = false;
     for (const auto& node : live)
     {
-        if (node->description().syspath != description.syspath || node->isRemoved())
+        if (node->description().syspath != description.syspath)
             continue;
-        if (node->description() == description)
+        if (node->isRemoved())
+        {
+            gone = node;
+        }
+        else if (node->description() == description)
+        {
             found = node;
+        }
         else
+        {
             node->markRemoved(); // another device now sits at the same place
+            replaced = true;
+        }
     }
-    if (!found)
+    // A node that has gone stays gone, even when udev announces it once more.
+    if (!found && (replaced || !gone))
     {
         found = std::make_shared<DeviceNode>(description);
         nodes.push_back(found);
     }
-    return found;
+    return found ? found : gone;
 }
 
 void DeviceDirectory::markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present)

@@ -62,14 +62,18 @@ void DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
     reader = std::thread([this, reading = node] { run(reading); });
 }
 
-// What the node said before it was last closed may no longer hold.
+// What the node said before it was last closed may no longer hold, and the next holder's queues
+// take its first report as a fresh node's would.
 void DeviceInput::forgetValues()
 {
     std::lock_guard<std::mutex> guard(valuesLock);
     for (ElementState& state : states)
-        if (state.value.read)
-            state.value =
-                Value{state.value.integer, state.value.timestamp, state.value.generation + 1, false};
+    {
+        if (!state.value.read)
+            continue;
+        state.value = Value{0, 0, state.value.generation + 1, false};
+        std::fill(state.bytes.begin(), state.bytes.end(), uint8_t(0));
+    }
 }
 
 void DeviceInput::stop()
@@ -87,11 +91,10 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
     for (;;)
     {
         const auto result = reading->waitAndRead(buffer);
-        if (result.status == hidraw::HidrawNode::ReadStatus::stopped)
-            return;
-        if (result.status == hidraw::HidrawNode::ReadStatus::gone)
+        if (result.status == hidraw::HidrawNode::ReadStatus::stopped ||
+            result.status == hidraw::HidrawNode::ReadStatus::gone)
         {
-            listener.nodeGone();
+            listener.readingEnded(result.status == hidraw::HidrawNode::ReadStatus::gone);
             return;
         }
         handleReport(std::span<const uint8_t>(buffer.data(), result.length), monotonicNanoseconds());

@@ -18,10 +18,11 @@ namespace iohid
 class DeviceInput
 {
 public:
-    // Told on the reader thread, once, when the node has gone.
+    // Told on the reader thread as its last act: `gone` when the node has gone, after everything
+    // the node still held has been handed on.
     struct Listener
     {
-        virtual void nodeGone() = 0;
+        virtual void readingEnded(bool gone) = 0;
 
     protected:
         ~Listener() = default;
@@ -46,7 +47,7 @@ public:
     DeviceInput& operator=(const DeviceInput&) = delete;
 
     // Starts reading the node on a new thread, with no value known yet; stop() ends the thread and
-    // waits for it.
+    // waits for it. A node that has gone is read to its end first.
     void start(std::shared_ptr<hidraw::HidrawNode> node);
     void stop();
 

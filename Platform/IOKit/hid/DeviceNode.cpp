@@ -72,15 +72,26 @@ IOReturn DeviceNode::open()
         reportOpenFailure();
         return openError(error);
     }
-    {
-        std::lock_guard<std::mutex> nodeGuard(nodeLock);
-        opened = node;
-    }
-    if (isRemoved())
-        node->markGone(); // gone while it opened, before markRemoved() could see it
     openers = 1;
-    inputSide.start(std::move(node));
+    startReading(std::move(node));
     return kIOReturnSuccess;
+}
+
+// Under lifecycleLock.
+void DeviceNode::startReading(std::shared_ptr<hidraw::HidrawNode> opened)
+{
+    {
+        // One step for markRemoved(): the node it marks gone is the one that is read.
+        std::lock_guard<std::mutex> guard(holdersLock);
+        reading = true;
+        {
+            std::lock_guard<std::mutex> nodeGuard(nodeLock);
+            this->opened = opened;
+        }
+        if (removed)
+            opened->markGone(); // gone while it opened
+    }
+    inputSide.start(std::move(opened));
 }
 
 void DeviceNode::close()
@@ -115,7 +126,8 @@ void DeviceNode::reportOpenFailure()
         nameUnopenableNode(node, nativeProperties, openFailure);
 }
 
-// Every holder is told before anybody may see the node removed and go on.
+// The reader reads a node marked gone to its end and then tells the holders, so that what the
+// device wrote before it left reaches them ahead of its removal.
 void DeviceNode::markRemoved()
 {
     std::lock_guard<std::mutex> guard(holdersLock);
@@ -124,6 +136,22 @@ void DeviceNode::markRemoved()
     removed = true;
     if (const auto current = openedNode())
         current->markGone();
+    if (!reading)
+        tellHolders();
+}
+
+void DeviceNode::readingEnded(bool gone)
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    reading = false;
+    removed = removed || gone;
+    if (removed)
+        tellHolders();
+}
+
+// Under holdersLock; a holder already told takes no notice.
+void DeviceNode::tellHolders()
+{
     for (Holder* holder : holders)
         holder->nodeRemoved();
 }
@@ -138,7 +166,7 @@ void DeviceNode::addHolder(Holder* holder)
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     holders.push_back(holder);
-    if (removed)
+    if (removed && !reading)
         holder->nodeRemoved();
 }
 

@@ -1,5 +1,6 @@
 // The hidraw node behind every device object of it: open while any of them has it open, read by
-// one thread for all of them, and gone for all of them at once.
+// one thread for all of them, and gone for all of them at once, once what it still held has been
+// handed on.
 #pragma once
 
 #include "../native/HidrawNode.h"
@@ -46,17 +47,20 @@ public:
     // named on standard error, once. Other nodes that nobody uses stay silent.
     void want();
 
-    // Tells every holder, once, however the going is learnt; sends fail at once after it.
+    // The node has gone, however the going is learnt: sends fail at once. Every holder is told,
+    // once, when the reader has read what the node still held, or at once when nobody reads it.
     void markRemoved();
     bool isRemoved() const;
-    // A holder added once the node has gone is told at once. After removeHolder() returns, the
-    // holder is not told again.
+    // A holder added once the node has gone is told as the others are. After removeHolder()
+    // returns, the holder is not told again.
     void addHolder(Holder* holder);
     void removeHolder(Holder* holder);
 
 private:
-    void nodeGone() override { markRemoved(); }
+    void readingEnded(bool gone) override;
+    void startReading(std::shared_ptr<hidraw::HidrawNode> opened);
     void reportOpenFailure();
+    void tellHolders();
 
     const hidraw::NodeDescription node;
     const hidraw::DeviceProperties nativeProperties;
@@ -71,6 +75,7 @@ private:
 
     mutable std::mutex holdersLock;
     bool removed = false;
+    bool reading = false; // a reader runs, and has not handed on the last of a gone node
     std::vector<Holder*> holders;
 
     DeviceInput inputSide; // last, so that its reader has stopped before the rest goes

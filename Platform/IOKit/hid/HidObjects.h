@@ -87,9 +87,10 @@ public:
     // Opens nest, and end with this object: its reports, values, queues and sends need its own.
     IOReturn open();
     IOReturn close();
-    // The device has gone, for every object of it: sends fail at once, removal callbacks are due.
+    // The device has gone, for every object of it: sends fail at once, and removal callbacks come
+    // due once the reports it wrote before it left have been kept.
     void markRemoved();
-    bool isRemoved() const { return removal.load() != Removal::none; }
+    bool isRemoved() const { return node->isRemoved(); }
 
     // While a removal callback is armed (registered, and the device scheduled) the device holds
     // itself, so that the callback runs, once, before the device can be freed.
@@ -113,7 +114,7 @@ public:
     void forgetRemovalWaiter(RunLoopSchedule& waiter);
 
 private:
-    // One state, so that whoever sees the device removed sees its removal due until it is told.
+    // One state, so that whoever sees the removal due sees it due until it is told.
     enum class Removal
     {
         none,
@@ -207,7 +208,8 @@ class DeviceDirectory
 public:
     static DeviceDirectory& instance();
 
-    // The live node for the description, known or new.
+    // The node for the description: the live one, known or new, or the one that has gone from the
+    // same place.
     std::shared_ptr<DeviceNode> acquire(const hidraw::NodeDescription& description);
     // Marks removed every node that is not among `present`.
     void markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present);

@@ -171,6 +171,7 @@ IOReturn Device::close()
     if (--openCount == 0)
     {
         endReading();
+        backlog.clear(); // a holder's close: what it kept is handed to nobody
         node->close();
     }
     return kIOReturnSuccess;
@@ -259,7 +260,7 @@ bool Device::holdsBackUntilRemovalTold(RunLoopSchedule& waiter)
         if (std::find(removalWaiters.begin(), removalWaiters.end(), &waiter) == removalWaiters.end())
             removalWaiters.push_back(&waiter);
     }
-    if (removal.load() == Removal::due && runLoops.runsHereNow())
+    if (isRemoved() && removal.load() != Removal::told && runLoops.runsHereNow())
     {
         runLoops.signal(); // a delivery of its own further out may have taken the wake-up already
         return true;
@@ -329,7 +330,11 @@ void Device::deliver(void* info)
 {
     auto* device = static_cast<Device*>(info);
     const DeliveryHold hold(*device);
-    if (hold && device->deliverReports(hold))
+    if (!hold)
+        return;
+    // A removal comes due only after every report read before it has been kept: those go first.
+    const bool removalDue = device->removal.load() == Removal::due;
+    if (device->deliverReports(hold) && removalDue)
         device->deliverRemoval();
 }
 

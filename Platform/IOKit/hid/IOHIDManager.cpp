@@ -124,40 +124,43 @@ void Manager::takeAnnouncements()
 }
 
 // udev announces a node again once it has set it up (its permissions, for one): a node that
-// could not be opened before is tried again.
+// could not be opened before is tried again. A node that has gone is never offered again.
 void Manager::add(const hidraw::NodeDescription& node)
 {
     const auto entry =
         std::find_if(known.begin(), known.end(),
-                     [&](const Known& candidate) {
-                         return candidate.device->syspath() == node.syspath && !candidate.device->isRemoved();
-                     });
+                     [&](const Known& candidate) { return candidate.device->syspath() == node.syspath; });
     if (entry != known.end())
     {
-        if (opened && entry->matched && !entry->opened)
+        if (opened && entry->matched && !entry->opened && !entry->device->isRemoved())
             entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
     }
-    known.push_back(Known{Device::create(DeviceDirectory::instance().acquire(node))});
-    updateMatch(known.back());
-}
-
-void Manager::removeNode(const std::string& syspath)
-{
-    for (auto entry = known.begin(); entry != known.end(); ++entry)
+    Device* device = Device::create(DeviceDirectory::instance().acquire(node));
+    if (device->isRemoved())
     {
-        if (entry->device->syspath() != syspath)
-            continue;
-        entry->device->markRemoved();
-        if (entry->opened)
-            entry->device->close();
-        if (entry->matched)
-            queue(false, entry->device);
-        Device* device = entry->device;
-        known.erase(entry);
         device->release();
         return;
     }
+    known.push_back(Known{device});
+    updateMatch(known.back());
+}
+
+// The object stays open, so that its reader hands on what the device wrote before it left; it
+// closes when its last holder lets it go.
+void Manager::removeNode(const std::string& syspath)
+{
+    const auto entry =
+        std::find_if(known.begin(), known.end(),
+                     [&](const Known& candidate) { return candidate.device->syspath() == syspath; });
+    if (entry == known.end())
+        return;
+    entry->device->markRemoved();
+    if (entry->matched)
+        queue(false, entry->device);
+    Device* device = entry->device;
+    known.erase(entry);
+    device->release();
 }
 
 void Manager::updateMatch(Known& entry)

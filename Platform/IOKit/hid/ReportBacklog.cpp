@@ -18,6 +18,12 @@ void ReportBacklog::setKeeping(bool on)
         head = count = 0;
 }
 
+void ReportBacklog::clear()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    head = count = 0;
+}
+
 // The test of `keeping` shares the lock with the drop, so no report slips in after it.
 bool ReportBacklog::keep(std::span<const uint8_t> report)
 {

@@ -22,6 +22,9 @@ public:
     // no report is kept after that until it is turned on again.
     void setKeeping(bool on);
 
+    // Drops what waits; keeping stays as it is.
+    void clear();
+
     // Keeps a copy of the report (cut to reportSize); false when not keeping, or when full: the
     // newest report gives way, as the kernel's list of a hidraw file does.
     bool keep(std::span<const uint8_t> report);
