@@ -21,6 +21,7 @@ struct NodeState
     int nextReadError = 0;
     int pollError = 0;
     int failingPolls = 0;
+    int failedPolls = 0;
     bool gone = false;
     int opens = 0;
 };
@@ -106,6 +107,7 @@ bool failPoll(pollfd* fds, nfds_t count)
         if (node != nullptr && node->failingPolls > 0)
         {
             --node->failingPolls;
+            ++node->failedPolls;
             errno = node->pollError;
             return true;
         }
@@ -188,6 +190,11 @@ void NodeFaults::failPolls(const std::string& node, int error, int count)
                    state.pollError = error;
                    state.failingPolls = count;
                });
+}
+
+int NodeFaults::failedPolls(const std::string& node) const
+{
+    return changeNode(node, [](NodeState& state) { return state.failedPolls; });
 }
 
 void NodeFaults::failNextRead(const std::string& node, int error)

@@ -30,6 +30,8 @@ public:
     // The next `count` polls of the node, and its next read, fail with `error`, as they may for
     // want of memory while the device stays.
     void failPolls(const std::string& node, int error, int count);
+    // How many polls of the node have failed so far.
+    int failedPolls(const std::string& node) const;
     void failNextRead(const std::string& node, int error);
 
     // The device goes as hidraw shows it: the node polls hung up, reads give what it still holds

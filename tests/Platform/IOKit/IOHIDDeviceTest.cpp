@@ -521,3 +521,50 @@ TEST_F(IOHIDDeviceTest, ASendWaitingForAFullNodeEndsWhenUdevTellsOfTheRemoval)
     sender.join();
     EXPECT_EQ(lastSend.load(), kIOReturnNotAttached);
 }
+
+// udev's word reaches the manager while the device's answer still waits in the node, unread.
+TEST_F(IOHIDDeviceTest, AnAnswerReadOnlyAfterUdevToldOfTheRemovalStillGoesAheadOfIt)
+{
+    IOHIDManagerScheduleWithRunLoop(manager.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    reports.listen(device, buffer, sizeof buffer);
+    // The reader stays away from the node for seconds, from its next poll on; a report wakes it
+    // if it waits in one now.
+    const std::string node = bed.nodePath(index);
+    faults.failPolls(node, ENOMEM, 1000);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(runUntil([&] { return faults.failedPolls(node) > 0; }));
+
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 2)));
+    bed.announceRemoval(index);
+    ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
+    ASSERT_FALSE(reports.seen.empty());
+    EXPECT_EQ(reports.reportsBeforeRemoval, reports.seen.size());
+    EXPECT_EQ(reports.seen.back()[0], 2);
+}
+
+TEST_F(IOHIDDeviceTest, AClosedObjectHandsOverNothingItKept)
+{
+    const auto own = createDevice(device);
+    uint8_t into[64];
+    Reports mine;
+    mine.listen(own.get(), into, sizeof into);
+    const auto readByTheNode = [&](uint8_t first)
+    {
+        ASSERT_TRUE(bed.writeInputReport(index, pattern(64, first)));
+        // The manager's object shows it once every object of the node has kept it.
+        ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == first; }, false));
+    };
+    ASSERT_EQ(IOHIDDeviceOpen(own.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    readByTheNode(1);
+    IOHIDDeviceClose(own.get(), kIOHIDOptionsTypeNone);
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(mine.seen.empty());
+
+    ASSERT_EQ(IOHIDDeviceOpen(own.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    readByTheNode(2);
+    ASSERT_TRUE(runUntil([&] { return !mine.seen.empty(); }));
+    runFor(std::chrono::milliseconds(50));
+    ASSERT_EQ(mine.seen.size(), 1u);
+    EXPECT_EQ(mine.seen[0][0], 2);
+    IOHIDDeviceClose(own.get(), kIOHIDOptionsTypeNone);
+}

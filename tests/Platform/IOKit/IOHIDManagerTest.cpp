@@ -418,6 +418,32 @@ TEST_F(ReplugTest, GoesOnWithoutARemovedDeviceThatItsOwnReportUnscheduled)
     IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 }
 
+// The node hangs up, udev announces it once more ("change"), and only then tells of its removal.
+TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
+{
+    schedule();
+    bed.hangUp(old);
+    ASSERT_TRUE(runUntil([&] { return log.has("device removal"); }));
+    const auto made = createDevice(device); // between the hang-up and udev's word
+    ASSERT_TRUE(made);
+    EXPECT_EQ(IOHIDDeviceOpen(made.get(), kIOHIDOptionsTypeNone), kIOReturnNotAttached);
+    int madeRemovals = 0;
+    IOHIDDeviceRegisterRemovalCallback(
+        made.get(), [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &madeRemovals);
+    IOHIDDeviceScheduleWithRunLoop(made.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+    bed.announceChange(old);
+    runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
+    bed.announceRemoval(old);
+    ASSERT_TRUE(runUntil([&] { return log.has("removal 1"); }));
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "device removal", "removal 1"}));
+    EXPECT_TRUE(devicesOf(manager.get()).empty());
+    EXPECT_EQ(madeRemovals, 1);
+    IOHIDDeviceRegisterRemovalCallback(made.get(), nullptr, nullptr);
+}
+
 TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
 {
     hidtest::HidTestbed bed;

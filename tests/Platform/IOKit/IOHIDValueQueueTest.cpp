@@ -164,3 +164,24 @@ TEST_F(GamepadTest, QueueWaitsForAValueUpToItsTimeout)
     ASSERT_TRUE(shows(button1, 0));
     EXPECT_EQ(IOHIDQueueCopyNextValueWithTimeout(queue.get(), 0.01), nullptr);
 }
+
+TEST_F(GamepadTest, ANewHoldersQueueTakesTheFirstValueWhateverAnEarlierHolderRead)
+{
+    send(0x40);
+    ASSERT_TRUE(shows(x, 0x40));
+    IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone); // the node closes with its last holder
+
+    const auto next = createDevice(device);
+    IOHIDElementRef nextX = elementWithUsage(next.get(), 0x01, 0x30);
+    const cf::Owned<IOHIDQueueRef> queue(IOHIDQueueCreate(kCFAllocatorDefault, next.get(), 4, 0));
+    IOHIDQueueAddElement(queue.get(), nextX);
+    IOHIDQueueStart(queue.get());
+    ASSERT_EQ(IOHIDDeviceOpen(next.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    send(0x40);
+    ASSERT_TRUE(runUntil([&] { return valueOf(next.get(), nextX) == 0x40; }, false));
+    const cf::Owned<IOHIDValueRef> first(IOHIDQueueCopyNextValueWithTimeout(queue.get(), 0));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(IOHIDValueGetIntegerValue(first.get()), 0x40);
+    IOHIDQueueStop(queue.get());
+    IOHIDDeviceClose(next.get(), kIOHIDOptionsTypeNone);
+}
