@@ -363,6 +363,7 @@ protected:
         {"nextLanguage", [this] { chooseNextLanguage(); }},
         {"plugIn", [this] { device ? device->plugIn() : plugIn({}); }},
         {"unplug", [this] { device->unplug(); }},
+        {"leaveAnnouncedOnceMore", [this] { device->leaveAnnouncedOnceMore(); }},
         {"release", [this] { device->release(); }},
         {"held", [this] { ASSERT_TRUE(eventually([this] { return !device->received().blocks.empty(); })); }},
         {"sigterm", [this] { ::kill(run->pid, SIGTERM); }},
@@ -414,6 +415,12 @@ const Journey journeys[] = {
     {"ToFailureWhenDataIsRefused", true,
      hidtest::TrvQ8Faults{.wrongReplyOn = hidtest::trvq8::kWrite, .wrongReplyAt = 2},
      "start 00-1-0 right 00-1-2 right 00-1-5 right end"},
+    // A device that restarts into its new firmware: its answer, then udev's word, then the hang-up.
+    {"ToSuccessWhenTheDeviceLeavesOnItsAnswer", true,
+     hidtest::TrvQ8Faults{.leavesAfterAnswering = hidtest::trvq8::kFinish},
+     "start 00-1-0 right 00-1-2 right 00-1-4 right end"},
+    {"ToNoDeviceWhenAGoneNodeIsAnnouncedOnceMore", true, hidtest::TrvQ8Faults{},
+     "start 00-1-0 right 00-1-2 leaveAnnouncedOnceMore 00-1-1 right end"},
     // The platform's quit requests end the program through its shutdown, during an update too.
     {"UntilSigterm", true, {}, "start 00-1-0 sigterm end"},
     {"UntilSigint", true, {}, "start 00-1-0 sigint end"},

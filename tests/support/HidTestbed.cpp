@@ -134,6 +134,9 @@ int HidTestbed::addDevice(const DeviceSpec& spec)
 
     Device device{"/sys" + usb, "/sys" + hid, "/sys" + node, "/dev/hidraw" + std::to_string(index)};
     device.fd = umockdev_testbed_get_dev_fd(testbed, device.node.c_str());
+    // A program started later must not hold the device's end too: the node could never hang up.
+    if (device.fd >= 0)
+        ::fcntl(device.fd, F_SETFD, FD_CLOEXEC);
     char pty[256] = {};
     if (::readlink((rootDir() + device.node).c_str(), pty, sizeof pty - 1) > 0)
         device.ptyFd = ::open(pty, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -214,6 +217,12 @@ void HidTestbed::hangUp(int device)
     if (entry.fd >= 0)
         ::close(entry.fd);
     entry.fd = -1;
+}
+
+void HidTestbed::disconnect(int device)
+{
+    hangUp(device);
+    ::unlink((rootDir() + at(device).node).c_str());
 }
 
 void HidTestbed::announceRemoval(int device)

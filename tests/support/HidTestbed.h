@@ -66,6 +66,9 @@ public:
     // The device's node fails as an unplugged hidraw node does (reads and writes fail, poll
     // reports hang-up), without a word from udev.
     void hangUp(int device);
+    // The kernel lets the device go before udev says a word: the node hangs up and its file
+    // leaves /dev, so that it cannot be opened again.
+    void disconnect(int device);
     // udev announces the removal and the device leaves sysfs; the node is left as it is.
     void announceRemoval(int device);
     // Both, as pulling the cable does.

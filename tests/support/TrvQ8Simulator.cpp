@@ -46,6 +46,18 @@ void TrvQ8Simulator::pullCable()
     plugged = false;
 }
 
+// The moments let the program see each step on its own.
+void TrvQ8Simulator::leaveAnnouncedAgain()
+{
+    constexpr auto moment = std::chrono::milliseconds(300);
+    bed.disconnect(currentDevice);
+    plugged = false;
+    std::this_thread::sleep_for(moment);
+    bed.announceChange(currentDevice);
+    std::this_thread::sleep_for(moment);
+    bed.announceRemoval(currentDevice);
+}
+
 void TrvQ8Simulator::plugCable()
 {
     currentDevice = bed.addDevice({.releaseNumber = spec.releaseNumber,
@@ -68,6 +80,8 @@ void TrvQ8Simulator::serve()
                 plugCable();
             else if (what == Request::release && !std::exchange(released, true) && held)
                 reply(held->first, held->second);
+            else if (what == Request::leaveAnnouncedOnceMore && plugged)
+                leaveAnnouncedAgain();
             pending = Request::none;
         }
         if (!plugged)
@@ -111,6 +125,12 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     {
         nodeFaults->goneKeepingReports(bed.nodePath(currentDevice));
         bed.announceRemoval(currentDevice);
+        plugged = false;
+    }
+    if (faults.leavesAfterAnswering == code && occurrence == 0)
+    {
+        bed.announceRemoval(currentDevice);
+        bed.hangUp(currentDevice);
         plugged = false;
     }
 }

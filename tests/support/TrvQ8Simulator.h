@@ -59,6 +59,9 @@ struct TrvQ8Faults
     // Answer the first command of a code and drop off the bus at once, the answer still waiting
     // in the node, as a device does that restarts into its new firmware.
     std::optional<uint8_t> goneAfterAnswering;
+    // Answer the first command of a code and leave with udev's word first: udev announces the
+    // removal, the device leaves sysfs, then its node hangs up, dropping what was not read yet.
+    std::optional<uint8_t> leavesAfterAnswering;
     // Replies of this length instead of 64 bytes (0 sends an empty report).
     std::optional<size_t> replyLength;
     // The answer to the first command of a code waits for release(), unless that came first; the
@@ -111,6 +114,9 @@ public:
     void plugIn() { request(Request::plugIn); }
     // Sends the held answer, or lets it go at once when it comes (TrvQ8Faults::holdOn).
     void release() { request(Request::release); }
+    // The kernel lets the device go; a moment later udev announces its node once more
+    // ("change"), and a moment after that tells of its removal.
+    void leaveAnnouncedOnceMore() { request(Request::leaveAnnouncedOnceMore); }
 
     TrvQ8Received received() const;
 
@@ -120,11 +126,13 @@ private:
         none,
         unplug,
         plugIn,
-        release
+        release,
+        leaveAnnouncedOnceMore
     };
     void request(Request what);
     void serve();
     void pullCable();
+    void leaveAnnouncedAgain();
     void plugCable();
     void handle(const std::vector<uint8_t>& command);
     std::optional<uint8_t> record(const std::vector<uint8_t>& command);

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace hidtest;
 using updfile::patternBytes;
@@ -348,15 +349,20 @@ TEST_F(EngineTest, UnpluggingDuringTheTransferFailsItAtOnce)
 TEST_F(EngineTest, ADeviceThatAnswersAndDropsOffAtOnceEndsTheUpdateAsItsAnswerSays)
 {
     // The finish confirmed, as by a device that restarts into its new firmware; a chunk
-    // accepted, with the rest of the block still to come.
-    const std::pair<uint8_t, int> cases[] = {{trvq8::kFinish, MainComponent::STATUS_SUCCEEDED},
-                                             {trvq8::kWrite, MainComponent::STATUS_FAILED}};
+    // accepted, with the rest of the block still to come. The node fails first, or udev's word
+    // comes first.
+    const std::tuple<uint8_t, bool, int> cases[] = {{trvq8::kFinish, false, MainComponent::STATUS_SUCCEEDED},
+                                                    {trvq8::kWrite, false, MainComponent::STATUS_FAILED},
+                                                    {trvq8::kFinish, true, MainComponent::STATUS_SUCCEEDED},
+                                                    {trvq8::kWrite, true, MainComponent::STATUS_FAILED}};
     MainComponent::transferTimeLimits.replyMs = 1000; // room for the answers that do come, on a slow machine
     const UpdateFile file = oneBlockFile(100);
-    for (const auto& [command, outcome] : cases)
+    for (const auto& [command, udevFirst, outcome] : cases)
     {
-        SCOPED_TRACE(int(command));
-        TrvQ8Simulator device(bed, {.faults = {.goneAfterAnswering = command}});
+        SCOPED_TRACE(std::to_string(command) + (udevFirst ? ", udev's word first" : ", the node first"));
+        TrvQ8Faults faults;
+        (udevFirst ? faults.leavesAfterAnswering : faults.goneAfterAnswering) = command;
+        TrvQ8Simulator device(bed, {.faults = faults});
         start(file);
         EXPECT_EQ(runUpdate(), outcome);
         component.reset();

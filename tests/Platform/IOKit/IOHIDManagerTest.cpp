@@ -422,7 +422,7 @@ TEST_F(ReplugTest, GoesOnWithoutARemovedDeviceThatItsOwnReportUnscheduled)
 TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
 {
     schedule();
-    bed.hangUp(old);
+    bed.disconnect(old);
     ASSERT_TRUE(runUntil([&] { return log.has("device removal"); }));
     const auto made = createDevice(device); // between the hang-up and udev's word
     ASSERT_TRUE(made);
