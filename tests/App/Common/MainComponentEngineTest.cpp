@@ -345,6 +345,33 @@ TEST_F(EngineTest, UnpluggingDuringTheTransferFailsItAtOnce)
     EXPECT_EQ(component->status, MainComponent::STATUS_FAILED);
 }
 
+TEST_F(EngineTest, ADevicePluggedInDuringTheTransferGetsNoneOfItsReports)
+{
+    shortenTimeLimits();
+    TrvQ8Simulator device(bed, {});
+    start(oneBlockFile(10));
+    pressOk();
+    {
+        // The worker waits before its first send; the device it started with has been replaced.
+        const juce::ScopedLock workerWaits(component->statusLock);
+        pressOk();
+        device.unplug();
+        ASSERT_TRUE(pumpUntil([this] { return component->hidCtrl->getState() == 0; }));
+        device.plugIn();
+        ASSERT_TRUE(pumpUntil([this] { return component->hidCtrl->getState() == 1; }));
+        // Where the race leaves the worker: the removal met by an earlier step, the arrival not yet marked.
+        const std::lock_guard<std::mutex> lock(component->replyLock);
+        component->transferInterrupted = false;
+    }
+    EXPECT_TRUE(pumpUntil([this] { return component->status == MainComponent::STATUS_FAILED; }));
+    EXPECT_TRUE(device.received().commands.empty());
+
+    // The transfer over, the device present is free for sends again.
+    unsigned char report[64] = {trvq8::kFinish};
+    EXPECT_TRUE(component->hidCtrl->setData(report, 64));
+    EXPECT_TRUE(pumpUntil([&] { return device.received().finishes == 1; }));
+}
+
 TEST_F(EngineTest, ADeviceThatAnswersAndDropsOffAtOnceEndsTheUpdateAsItsAnswerSays)
 {
     // The finish confirmed, as by a device that restarts into its new firmware; a chunk
