@@ -390,6 +390,31 @@ TEST_F(EngineTest, ADeviceThatAnswersAndDropsOffAtOnceEndsTheUpdateAsItsAnswerSa
     }
 }
 
+TEST_F(EngineTest, AReplyHandedOverBeforeARemovalIsStillTheWorkersToTake)
+{
+    TrvQ8Simulator device(bed, {});
+    NodeFaults faults;
+    UpdateFile file = oneBlockFile(10);
+    file.blocks[0].updateFlag = 'N'; // the start, then the finish
+    start(file);
+    pressOk();
+    // The finish reaches the device, but the worker's send returns only when let go.
+    const std::string node = bed.nodePath(device.device());
+    faults.holdWrite(node, 1);
+    pressOk();
+    ASSERT_TRUE(pumpUntil(
+        [this]
+        {
+            const std::lock_guard<std::mutex> lock(component->replyLock);
+            return component->replyWaiting && component->replyBuffer[0] == trvq8::kDone;
+        }));
+    component->removalCallBack();
+    faults.releaseWrite(node);
+    EXPECT_TRUE(pumpUntil([this] { return component->status >= MainComponent::STATUS_SUCCEEDED; }));
+    EXPECT_EQ(component->status, MainComponent::STATUS_SUCCEEDED);
+    component.reset(); // its reader threads stop before the node faults go
+}
+
 TEST_F(EngineTest, AWriteTheDeviceStallsFailsThatStepAndTheDeviceStays)
 {
     shortenTimeLimits();
