@@ -57,6 +57,20 @@ bool HidCtrl::setData(unsigned char* buffer, unsigned int length)
     return deviceOutput(buffer, length);
 }
 
+void HidCtrl::beginTransfer()
+{
+    HidUtil* hidUtil = m_hidUtil;
+    if (hidUtil != nullptr)
+        hidUtil->pinDevice();
+}
+
+void HidCtrl::endTransfer()
+{
+    HidUtil* hidUtil = m_hidUtil;
+    if (hidUtil != nullptr)
+        hidUtil->unpinDevice();
+}
+
 bool HidCtrl::deviceMatching()
 {
     HidUtil* hidUtil = m_hidUtil;

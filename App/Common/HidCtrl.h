@@ -25,6 +25,10 @@ public:
 
     // Sends one output report; refused while no device is present. Called from the worker thread.
     bool setData(unsigned char* buffer, unsigned int length);
+    // Between these, every send goes to the device present at the begin, and to no other: after
+    // a replug the transfer's reports reach neither the device that left nor the new one.
+    void beginTransfer();
+    void endTransfer();
 
     int getState() { return m_state; }
     int getVersion() { return m_version; }

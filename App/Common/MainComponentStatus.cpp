@@ -62,6 +62,8 @@ void MainComponent::okClicked()
     {
         replyEvent.reset();
         startHandOver();
+        if (hidCtrl != nullptr)
+            hidCtrl->beginTransfer();
         {
             // A device event posted before Start must not land on the progress page: from here on
             // only the transfer changes the status.

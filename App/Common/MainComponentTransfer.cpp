@@ -54,6 +54,9 @@ void MainComponent::run()
         const bool finished = sendFinish();
         ok = ok && finished;
     }
+    // Dropped before the outcome is posted, so that whoever sees it sees the device free again.
+    if (hidCtrl != nullptr)
+        hidCtrl->endTransfer();
     setUpdateStatus(ok);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -22,6 +23,8 @@ struct NodeState
     int pollError = 0;
     int failingPolls = 0;
     int failedPolls = 0;
+    int writesBeforeHold = -1; // -1: no write is to be held
+    bool writeHeld = false;
     bool gone = false;
     int opens = 0;
 };
@@ -30,6 +33,7 @@ struct NodeState
 std::mutex lock;
 std::map<std::string, NodeState> nodes;
 std::map<int, std::string> openFiles;
+std::condition_variable writeReleased;
 hidraw::NodeSystemCalls real{}; // kept after use: a call may still be on its way through a fault
 bool installed = false;
 
@@ -94,7 +98,23 @@ ssize_t writeNode(int fd, const void* buffer, size_t size)
             return -1;
         }
     }
-    return real.write(fd, buffer, size);
+    const ssize_t written = real.write(fd, buffer, size);
+    const int error = errno;
+    std::unique_lock<std::mutex> guard(lock);
+    NodeState* node = nodeOf(fd);
+    if (node != nullptr && node->writesBeforeHold >= 0 && node->writesBeforeHold-- == 0)
+    {
+        node->writeHeld = true;
+        // Looked up again each time: the faults may go meanwhile, and let the write go with them.
+        writeReleased.wait(guard,
+                           [fd]
+                           {
+                               const NodeState* held = nodeOf(fd);
+                               return held == nullptr || !held->writeHeld;
+                           });
+    }
+    errno = error;
+    return written;
 }
 
 // A poll of a node with failing polls fails before it waits.
@@ -160,6 +180,7 @@ NodeFaults::~NodeFaults()
     nodes.clear();
     openFiles.clear();
     installed = false;
+    writeReleased.notify_all();
 }
 
 void NodeFaults::refuseOpen(const std::string& node, int error)
@@ -200,6 +221,17 @@ int NodeFaults::failedPolls(const std::string& node) const
 void NodeFaults::failNextRead(const std::string& node, int error)
 {
     changeNode(node, [error](NodeState& state) { state.nextReadError = error; });
+}
+
+void NodeFaults::holdWrite(const std::string& node, int passing)
+{
+    changeNode(node, [passing](NodeState& state) { state.writesBeforeHold = passing; });
+}
+
+void NodeFaults::releaseWrite(const std::string& node)
+{
+    changeNode(node, [](NodeState& state) { state.writeHeld = false; });
+    writeReleased.notify_all();
 }
 
 void NodeFaults::goneKeepingReports(const std::string& node)

@@ -34,6 +34,11 @@ public:
     int failedPolls(const std::string& node) const;
     void failNextRead(const std::string& node, int error);
 
+    // The write to the node that follows `passing` others reaches the device, but returns only
+    // on releaseWrite(), as a send does that the device is slow to acknowledge.
+    void holdWrite(const std::string& node, int passing);
+    void releaseWrite(const std::string& node);
+
     // The device goes as hidraw shows it: the node polls hung up, reads give what it still holds
     // and then EIO, writes ENODEV.
     void goneKeepingReports(const std::string& node);

@@ -15,8 +15,8 @@ const long kVendorID = 0x5A1E;
 }
 
 HidUtil::HidUtil()
-    : m_handler(nullptr), m_deviceType(0), m_device(nullptr), m_report(new unsigned char[kReportSize]),
-      m_reportLength(0), m_matchingRegistered(false)
+    : m_handler(nullptr), m_deviceType(0), m_device(nullptr), m_pinnedDevice(nullptr), m_pinned(false),
+      m_report(new unsigned char[kReportSize]), m_reportLength(0), m_matchingRegistered(false)
 {
 }
 
@@ -42,6 +42,7 @@ bool HidUtil::initialize(HidHandler* handler, int deviceType)
 
 void HidUtil::finalize()
 {
+    unpinDevice();
     // Only the live instance holds a device, the list and the callback; a refused or already
     // finalised instance must not undo another instance's registrations.
     if (m_pinstance != this)
@@ -136,12 +137,22 @@ bool HidUtil::deviceOutput(unsigned char* buffer, unsigned int length)
 {
     if (buffer == nullptr || length == 0)
         return false;
-    IOHIDDeviceRef device = retainHeldDevice();
+    IOHIDDeviceRef device = retainOutputDevice();
     if (device == nullptr)
         return false;
     const IOReturn result = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, buffer, length);
     CFRelease(device);
     return result == kIOReturnSuccess;
+}
+
+void HidUtil::pinDevice()
+{
+    setPin(true);
+}
+
+void HidUtil::unpinDevice()
+{
+    setPin(false);
 }
 
 void HidUtil::Handle_DeviceMatchingCallback(void* context, IOReturn /*result*/, void* /*sender*/,
@@ -190,12 +201,13 @@ IOHIDDeviceRef HidUtil::heldDevice() const
     return m_device;
 }
 
-IOHIDDeviceRef HidUtil::retainHeldDevice() const
+IOHIDDeviceRef HidUtil::retainOutputDevice() const
 {
     std::lock_guard<std::mutex> lock(m_deviceLock);
-    if (m_device != nullptr)
-        CFRetain(m_device);
-    return m_device;
+    IOHIDDeviceRef device = m_pinned ? m_pinnedDevice : m_device;
+    if (device != nullptr)
+        CFRetain(device);
+    return device;
 }
 
 void HidUtil::setHeldDevice(IOHIDDeviceRef device)
@@ -207,6 +219,21 @@ void HidUtil::setHeldDevice(IOHIDDeviceRef device)
         m_device = device;
         if (device != nullptr)
             CFRetain(device);
+    }
+    if (previous != nullptr)
+        CFRelease(previous);
+}
+
+void HidUtil::setPin(bool pinned)
+{
+    IOHIDDeviceRef previous = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_deviceLock);
+        previous = m_pinnedDevice;
+        m_pinned = pinned;
+        m_pinnedDevice = pinned ? m_device : nullptr;
+        if (m_pinnedDevice != nullptr)
+            CFRetain(m_pinnedDevice);
     }
     if (previous != nullptr)
         CFRelease(previous);

@@ -29,8 +29,13 @@ public:
     int deviceVersion();
     // Copies the last input report; returns the number of bytes copied.
     unsigned int deviceInput(unsigned char* buffer, unsigned int length);
-    // Sends one output report with report ID 0; safe from any thread.
+    // Sends one output report with report ID 0 to the pinned device, or else to the held one;
+    // safe from any thread.
     bool deviceOutput(unsigned char* buffer, unsigned int length);
+    // While pinned, every send goes to the device held now, even once it has gone, and never to
+    // one taken later: a device that has gone refuses them. Pinned with none held, sends fail.
+    void pinDevice();
+    void unpinDevice();
 
     bool checkID(IOHIDDeviceRef device);
     bool deviceRemoval();
@@ -53,12 +58,15 @@ private:
     IOHIDDeviceRef heldDevice() const;
     // Drops the process's manager so that a later build creates and opens a new one.
     void releaseManager();
-    IOHIDDeviceRef retainHeldDevice() const;
+    IOHIDDeviceRef retainOutputDevice() const;
     void setHeldDevice(IOHIDDeviceRef device);
+    void setPin(bool pinned);
 
     HidHandler* m_handler;
     int m_deviceType;
     IOHIDDeviceRef m_device;
+    IOHIDDeviceRef m_pinnedDevice; // retained while pinned
+    bool m_pinned;
     unsigned char* m_report;
     unsigned int m_reportLength;
     bool m_matchingRegistered;

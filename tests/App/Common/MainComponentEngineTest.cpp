@@ -346,6 +346,33 @@ TEST_F(EngineTest, UnpluggingDuringTheTransferFailsItAtOnce)
     EXPECT_EQ(component->status, MainComponent::STATUS_FAILED);
 }
 
+TEST_F(EngineTest, ADevicePluggedInDuringTheTransferGetsNoneOfItsReports)
+{
+    shortenTimeLimits();
+    TrvQ8Simulator device(bed, {});
+    start(oneBlockFile(10));
+    pressOk();
+    {
+        // The worker waits before its first send; the device it started with has been replaced.
+        const juce::ScopedLock workerWaits(component->statusLock);
+        pressOk();
+        device.unplug();
+        ASSERT_TRUE(pumpUntil([this] { return component->hidCtrl->getState() == 0; }));
+        device.plugIn();
+        ASSERT_TRUE(pumpUntil([this] { return component->hidCtrl->getState() == 1; }));
+        // Where the race leaves the worker: the removal met by an earlier step, the arrival not yet marked.
+        const std::lock_guard<std::mutex> lock(component->replyLock);
+        component->transferInterrupted = false;
+    }
+    EXPECT_TRUE(pumpUntil([this] { return component->status == MainComponent::STATUS_FAILED; }));
+    EXPECT_TRUE(device.received().commands.empty());
+
+    // The transfer over, the device present is free for sends again.
+    unsigned char report[64] = {trvq8::kFinish};
+    EXPECT_TRUE(component->hidCtrl->setData(report, 64));
+    EXPECT_TRUE(pumpUntil([&] { return device.received().finishes == 1; }));
+}
+
 TEST_F(EngineTest, ADeviceThatAnswersAndDropsOffAtOnceEndsTheUpdateAsItsAnswerSays)
 {
     // The finish confirmed, as by a device that restarts into its new firmware; a chunk
@@ -367,6 +394,31 @@ TEST_F(EngineTest, ADeviceThatAnswersAndDropsOffAtOnceEndsTheUpdateAsItsAnswerSa
         EXPECT_EQ(runUpdate(), outcome);
         component.reset();
     }
+}
+
+TEST_F(EngineTest, AReplyHandedOverBeforeARemovalIsStillTheWorkersToTake)
+{
+    TrvQ8Simulator device(bed, {});
+    NodeFaults faults;
+    UpdateFile file = oneBlockFile(10);
+    file.blocks[0].updateFlag = 'N'; // the start, then the finish
+    start(file);
+    pressOk();
+    // The finish reaches the device, but the worker's send returns only when let go.
+    const std::string node = bed.nodePath(device.device());
+    faults.holdWrite(node, 1);
+    pressOk();
+    ASSERT_TRUE(pumpUntil(
+        [this]
+        {
+            const std::lock_guard<std::mutex> lock(component->replyLock);
+            return component->replyWaiting && component->replyBuffer[0] == trvq8::kDone;
+        }));
+    component->removalCallBack();
+    faults.releaseWrite(node);
+    EXPECT_TRUE(pumpUntil([this] { return component->status >= MainComponent::STATUS_SUCCEEDED; }));
+    EXPECT_EQ(component->status, MainComponent::STATUS_SUCCEEDED);
+    component.reset(); // its reader threads stop before the node faults go
 }
 
 TEST_F(EngineTest, AWriteTheDeviceStallsFailsThatStepAndTheDeviceStays)

@@ -234,6 +234,33 @@ TEST_F(DeviceConnectionTest, SendsRacingAnUnplugNeverTouchAGoneDevice)
     EXPECT_FALSE(util.deviceOutput(command, 64));
 }
 
+TEST_F(DeviceConnectionTest, WhilePinnedSendsGoToThePinnedDeviceAloneEvenOnceItHasGone)
+{
+    const int first = bed.addDevice(trvQ8(0x0100));
+    HidUtil util;
+    ASSERT_TRUE(util.initialize(&handler, 1));
+    unsigned char command[64] = {0xF2};
+    util.pinDevice();
+    ASSERT_TRUE(util.deviceMatching());
+    EXPECT_FALSE(util.deviceOutput(command, 64)) << "pinned while none was held";
+
+    util.pinDevice();
+    bed.unplug(first);
+    const int second = bed.addDevice(trvQ8(0x0200));
+    ASSERT_TRUE(runUntil([&] { return handler.events.size() == 2; }));
+    ASSERT_EQ(util.deviceVersion(), 200) << "the new device is held";
+    EXPECT_FALSE(util.deviceOutput(command, 64));
+    EXPECT_EQ(bed.drainOutput(second), 0u);
+
+    util.unpinDevice();
+    EXPECT_TRUE(util.deviceOutput(command, 64));
+    EXPECT_EQ(bed.drainOutput(second), 65u);
+
+    util.pinDevice();
+    util.finalize();
+    EXPECT_FALSE(util.deviceOutput(command, 64)) << "the pin goes with the connection";
+}
+
 // The device control object keeps the state the application reads, refreshed before each event.
 class DeviceControlTest : public DeviceConnectionTest
 {
