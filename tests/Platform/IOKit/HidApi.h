@@ -14,10 +14,11 @@ namespace hidapi
 {
 
 // Waits until `done`, for two seconds unless told otherwise; with `runLoop`, runs the current
-// thread's run loop in its default mode meanwhile, else only polls, as a caller's loop without a run
-// loop would.
+// thread's run loop in its default mode (or the mode given) meanwhile, else only polls, as a
+// caller's loop without a run loop would.
 inline bool runUntil(const std::function<bool()>& done, bool runLoop = true,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(2))
+                     std::chrono::milliseconds timeout = std::chrono::seconds(2),
+                     CFStringRef mode = kCFRunLoopDefaultMode)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done())
@@ -25,7 +26,7 @@ inline bool runUntil(const std::function<bool()>& done, bool runLoop = true,
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         if (runLoop)
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+            CFRunLoopRunInMode(mode, 0.02, true);
         else
             std::this_thread::sleep_for(std::chrono::microseconds(200));
     }

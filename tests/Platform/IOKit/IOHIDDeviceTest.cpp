@@ -278,6 +278,8 @@ TEST(IOHIDDevice, TellsOfARemovalOnceBeforeADeviceNobodyHoldsIsFreed)
         }
         bed.unplug(index);
         ASSERT_TRUE(runUntil([&] { return managerRemovals == 1; }));
+        EXPECT_TRUE(
+            runUntil([&] { return removals > 0; }, true, std::chrono::seconds(2), CFSTR("DeviceMode")));
         for (int run = 0; run < 3; ++run)
             CFRunLoopRunInMode(CFSTR("DeviceMode"), 0.05, false);
         EXPECT_EQ(removals, 1);
