@@ -13,28 +13,20 @@ constexpr int checksPerSecond = 20;
 }
 } // namespace
 
-StrandedXEventsWatch::StrandedXEventsWatch(juce::Component& window) : window(window)
-{
-    startTimerHz(checksPerSecond);
-}
+StrandedXEventsWaker::StrandedXEventsWaker(juce::Component& window) : window(window) {}
 
-StrandedXEventsWatch::~StrandedXEventsWatch()
-{
-    stopTimer();
-}
-
-void StrandedXEventsWatch::timerCallback()
+bool StrandedXEventsWaker::wakeIfEventsWait()
 {
     ::Display* display = juceDisplay();
     auto* peer = window.getPeer();
     if (display == nullptr || peer == nullptr)
-        return;
+        return false;
     juce::XWindowSystemUtilities::ScopedXLock lock;
     if (wakeType == 0)
         wakeType = XInternAtom(display, "QLN_UPDATER_WAKE", False);
     // Counts what Xlib already holds, without reading the socket.
     if (XEventsQueued(display, QueuedAlready) == 0)
-        return;
+        return false;
     XEvent wake{};
     wake.xclient.type = ClientMessage;
     wake.xclient.window = (::Window)(juce::pointer_sized_uint)peer->getNativeHandle();
@@ -42,4 +34,15 @@ void StrandedXEventsWatch::timerCallback()
     wake.xclient.format = 32;
     XSendEvent(display, wake.xclient.window, False, NoEventMask, &wake);
     XFlush(display);
+    return true;
+}
+
+StrandedXEventsWatch::StrandedXEventsWatch(juce::Component& window) : waker(window)
+{
+    startTimerHz(checksPerSecond);
+}
+
+StrandedXEventsWatch::~StrandedXEventsWatch()
+{
+    stopTimer();
 }

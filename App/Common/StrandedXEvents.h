@@ -5,8 +5,24 @@
 // JUCE takes its X events when the connection's socket turns readable, yet while it paints it
 // also reads that socket into Xlib's queue. An event read then, such as the window manager's
 // request to close the window, waits in the queue until the server sends something more. This
-// watch looks at the queue between turns of the message loop and, when events wait there, has
-// the server send the window an empty message: its arrival makes JUCE take the whole queue.
+// waker looks at the queue and, when events wait there, has the server send the window an empty
+// message: its arrival makes JUCE take the whole queue.
+class StrandedXEventsWaker
+{
+public:
+    explicit StrandedXEventsWaker(juce::Component& window);
+
+    // Whether events waited in Xlib's queue, and so the window was sent a wake-up.
+    bool wakeIfEventsWait();
+
+private:
+    juce::Component& window;
+    unsigned long wakeType = 0; // the empty message's type, an atom of its own
+
+    JUCE_DECLARE_NON_COPYABLE(StrandedXEventsWaker)
+};
+
+// Looks between turns of the message loop.
 class StrandedXEventsWatch : private juce::Timer
 {
 public:
@@ -14,10 +30,9 @@ public:
     ~StrandedXEventsWatch() override;
 
 private:
-    void timerCallback() override;
+    void timerCallback() override { waker.wakeIfEventsWait(); }
 
-    juce::Component& window;
-    unsigned long wakeType = 0; // the empty message's type, an atom of its own
+    StrandedXEventsWaker waker;
 
     JUCE_DECLARE_NON_COPYABLE(StrandedXEventsWatch)
 };
