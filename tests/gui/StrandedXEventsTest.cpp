@@ -64,7 +64,8 @@ void settle(guitest::XDisplay& screen, juce::Component& window)
     turnUntil([] { return false; }, 500);
 }
 
-// Waits until the server has written something to JUCE's socket that no one has read yet.
+// Waits, without turning the loop, until the server has written something to JUCE's socket that
+// no one has read yet.
 bool socketTurnsReadable()
 {
     pollfd socket{ConnectionNumber(juceDisplay()), POLLIN, 0};
@@ -99,7 +100,9 @@ TEST(StrandedXEvents, ACloseRequestReadIntoXlibsQueueBetweenTurnsStillReachesThe
 }
 
 // The wake-up must come back on the socket: read into Xlib's queue, it would wait there with the
-// rest, and so would the close until some later wake-up got through.
+// rest, and so would the close until some later wake-up got through. The loop turns only once the
+// socket is readable, so that JUCE's own round trips (its focus check asks whether the window is
+// minimised) cannot take the wake-up before its handler does.
 TEST(StrandedXEvents, OneWakeUpBringsAStrandedCloseRequestToTheWindow)
 {
     juce::ScopedJuceInitialiser_GUI framework;
@@ -112,6 +115,7 @@ TEST(StrandedXEvents, OneWakeUpBringsAStrandedCloseRequestToTheWindow)
     const int stranded = queuedInXlib();
     ASSERT_TRUE(waker.wakeIfEventsWait());
     EXPECT_EQ(queuedInXlib(), stranded) << "the wake-up was read back into Xlib's queue";
+    ASSERT_TRUE(socketTurnsReadable()) << "the wake-up never came back on the socket";
 
     EXPECT_TRUE(turnUntil([&] { return window.closesAsked > 0; }, 5000))
         << "the request waits in Xlib's queue";
@@ -133,6 +137,7 @@ TEST(StrandedXEvents, TheWakeUpLeavesWhatHasArrivedOnTheSocketToJuce)
     const int stranded = queuedInXlib();
     ASSERT_TRUE(waker.wakeIfEventsWait());
     EXPECT_EQ(queuedInXlib(), stranded) << "the waker read the socket into Xlib's queue";
+    ASSERT_TRUE(socketTurnsReadable()) << "nothing is left on the socket for JUCE's handler";
 
     EXPECT_TRUE(turnUntil([&] { return window.closesAsked == 2; }, 5000))
         << window.closesAsked << " of 2 requests reached the window";
