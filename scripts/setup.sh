@@ -9,6 +9,7 @@ packages=(
   # application framework and what its modules link
   juce-modules-source libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
   libfreetype-dev libfontconfig-dev libpng-dev libjpeg-dev zlib1g-dev libcurl4-openssl-dev
+  libx11-xcb-dev libxcb1-dev
   # platform layer
   libudev-dev libxml2-dev
   # fonts for the twelve languages

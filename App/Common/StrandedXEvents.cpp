@@ -2,6 +2,9 @@
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
 #include "StrandedXEvents.h"
 
+#include <X11/Xlib-xcb.h>
+#include <xcb/xcb.h>
+
 namespace
 {
 constexpr int checksPerSecond = 20;
@@ -11,9 +14,52 @@ constexpr int checksPerSecond = 20;
     auto* system = juce::XWindowSystem::getInstanceWithoutCreating();
     return system != nullptr ? system->getDisplay() : nullptr;
 }
+
+// Naming the atom is a round trip of its own, made once, before any look at the queue.
+unsigned long internWakeType()
+{
+    ::Display* display = juce::XWindowSystem::getInstance()->getDisplay();
+    if (display == nullptr)
+        return 0;
+    juce::XWindowSystemUtilities::ScopedXLock lock;
+    return XInternAtom(display, "QLN_UPDATER_WAKE", False);
+}
+
+// XCB first hands over what Xlib has buffered, then writes the message after it.
+void sendWakeUp(::Display* display, xcb_window_t window, xcb_atom_t type)
+{
+    xcb_client_message_event_t wake{};
+    wake.response_type = XCB_CLIENT_MESSAGE;
+    wake.format = 32;
+    wake.window = window;
+    wake.type = type;
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    xcb_send_event(connection, false, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&wake));
+    xcb_flush(connection);
+}
 } // namespace
 
-StrandedXEventsWatch::StrandedXEventsWatch(juce::Component& window) : window(window)
+StrandedXEventsWaker::StrandedXEventsWaker(juce::Component& window)
+    : window(window), wakeType(internWakeType())
+{
+}
+
+bool StrandedXEventsWaker::wakeIfEventsWait()
+{
+    ::Display* display = juceDisplay();
+    auto* peer = window.getPeer();
+    if (display == nullptr || peer == nullptr || wakeType == 0)
+        return false;
+    juce::XWindowSystemUtilities::ScopedXLock lock;
+    // Counts what Xlib already holds, without reading the socket.
+    if (XEventsQueued(display, QueuedAlready) == 0)
+        return false;
+    sendWakeUp(display, (xcb_window_t)(juce::pointer_sized_uint)peer->getNativeHandle(),
+               (xcb_atom_t)wakeType);
+    return true;
+}
+
+StrandedXEventsWatch::StrandedXEventsWatch(juce::Component& window) : waker(window)
 {
     startTimerHz(checksPerSecond);
 }
@@ -21,25 +67,4 @@ StrandedXEventsWatch::StrandedXEventsWatch(juce::Component& window) : window(win
 StrandedXEventsWatch::~StrandedXEventsWatch()
 {
     stopTimer();
-}
-
-void StrandedXEventsWatch::timerCallback()
-{
-    ::Display* display = juceDisplay();
-    auto* peer = window.getPeer();
-    if (display == nullptr || peer == nullptr)
-        return;
-    juce::XWindowSystemUtilities::ScopedXLock lock;
-    if (wakeType == 0)
-        wakeType = XInternAtom(display, "QLN_UPDATER_WAKE", False);
-    // Counts what Xlib already holds, without reading the socket.
-    if (XEventsQueued(display, QueuedAlready) == 0)
-        return;
-    XEvent wake{};
-    wake.xclient.type = ClientMessage;
-    wake.xclient.window = (::Window)(juce::pointer_sized_uint)peer->getNativeHandle();
-    wake.xclient.message_type = wakeType;
-    wake.xclient.format = 32;
-    XSendEvent(display, wake.xclient.window, False, NoEventMask, &wake);
-    XFlush(display);
 }

@@ -1,6 +1,9 @@
 // The program's own window in this process: an event that Xlib has read into its queue while
-// the message loop was not looking, as JUCE's painting reads them, still reaches the window.
+// the message loop was not looking, as any round trip outside JUCE's X handler reads them, still
+// reaches the window, and the wake-up that brings it there is never read back into that queue.
 #include <gtest/gtest.h>
+
+#include <poll.h>
 
 #include <functional>
 
@@ -22,11 +25,13 @@ public:
         setVisible(true);
     }
 
-    void userTriedToCloseWindow() override { closeAsked = true; }
+    void userTriedToCloseWindow() override { ++closesAsked; }
 
-    bool closeAsked = false;
+    int closesAsked = 0;
+};
 
-private:
+class WatchedWindow : public ClosableWindow
+{
     StrandedXEventsWatch strandedEvents{*this};
 };
 
@@ -42,23 +47,100 @@ bool turnUntil(const std::function<bool()>& done, int limitMs)
     return true;
 }
 
+::Display* juceDisplay()
+{
+    return juce::XWindowSystem::getInstance()->getDisplay();
+}
+
+unsigned long handleOf(juce::Component& window)
+{
+    return (unsigned long)(juce::pointer_sized_uint)window.getPeer()->getNativeHandle();
+}
+
+// The window is on the screen, and its first events and paints are over.
+void settle(guitest::XDisplay& screen, juce::Component& window)
+{
+    ASSERT_TRUE(turnUntil([&] { return screen.exists(handleOf(window)); }, 5000));
+    turnUntil([] { return false; }, 500);
+}
+
+// Waits, without turning the loop, until the server has written something to JUCE's socket that
+// no one has read yet.
+bool socketTurnsReadable()
+{
+    pollfd socket{ConnectionNumber(juceDisplay()), POLLIN, 0};
+    return poll(&socket, 1, 5000) == 1;
+}
+
+// QueuedAfterReading reads the socket into Xlib's queue, as a round trip of the program's own would.
+int queuedInXlib(int mode = QueuedAlready)
+{
+    juce::XWindowSystemUtilities::ScopedXLock lock;
+    return XEventsQueued(juceDisplay(), mode);
+}
+
+void strandACloseRequest(guitest::XDisplay& screen, juce::Component& window)
+{
+    screen.askToClose(handleOf(window)); // synchronous: the request is on JUCE's socket now
+    ASSERT_TRUE(socketTurnsReadable()) << "the request never came";
+    ASSERT_GT(queuedInXlib(QueuedAfterReading), 0);
+}
+
 TEST(StrandedXEvents, ACloseRequestReadIntoXlibsQueueBetweenTurnsStillReachesTheWindow)
 {
     juce::ScopedJuceInitialiser_GUI framework;
-    ClosableWindow window;
+    WatchedWindow window;
     guitest::XDisplay screen;
-    const auto handle = (unsigned long)(juce::pointer_sized_uint)window.getPeer()->getNativeHandle();
-    ASSERT_TRUE(turnUntil([&] { return screen.exists(handle); }, 5000));
-    turnUntil([] { return false; }, 500); // the window's first events and paints are over
+    settle(screen, window);
 
-    screen.askToClose(handle); // synchronous: the request is on JUCE's socket now
-    ::Display* display = juce::XWindowSystem::getInstance()->getDisplay();
-    {
-        juce::XWindowSystemUtilities::ScopedXLock lock;
-        ASSERT_GT(XEventsQueued(display, QueuedAfterReading), 0) << "the request never came";
-    }
+    strandACloseRequest(screen, window);
 
-    EXPECT_TRUE(turnUntil([&] { return window.closeAsked; }, 5000)) << "the request waits in Xlib's queue";
+    EXPECT_TRUE(turnUntil([&] { return window.closesAsked > 0; }, 5000))
+        << "the request waits in Xlib's queue";
+}
+
+// The wake-up must come back on the socket: read into Xlib's queue, it would wait there with the
+// rest, and so would the close until some later wake-up got through. The loop turns only once the
+// socket is readable, so that JUCE's own round trips (its focus check asks whether the window is
+// minimised) cannot take the wake-up before its handler does.
+TEST(StrandedXEvents, OneWakeUpBringsAStrandedCloseRequestToTheWindow)
+{
+    juce::ScopedJuceInitialiser_GUI framework;
+    ClosableWindow window;
+    StrandedXEventsWaker waker{window};
+    guitest::XDisplay screen;
+    settle(screen, window);
+    strandACloseRequest(screen, window);
+
+    const int stranded = queuedInXlib();
+    ASSERT_TRUE(waker.wakeIfEventsWait());
+    EXPECT_EQ(queuedInXlib(), stranded) << "the wake-up was read back into Xlib's queue";
+    ASSERT_TRUE(socketTurnsReadable()) << "the wake-up never came back on the socket";
+
+    EXPECT_TRUE(turnUntil([&] { return window.closesAsked > 0; }, 5000))
+        << "the request waits in Xlib's queue";
+}
+
+// Whatever is on the socket when the waker sends stays there for JUCE's handler: the waker itself
+// reads nothing into Xlib's queue.
+TEST(StrandedXEvents, TheWakeUpLeavesWhatHasArrivedOnTheSocketToJuce)
+{
+    juce::ScopedJuceInitialiser_GUI framework;
+    ClosableWindow window;
+    StrandedXEventsWaker waker{window};
+    guitest::XDisplay screen;
+    settle(screen, window);
+    strandACloseRequest(screen, window);
+    screen.askToClose(handleOf(window));
+    ASSERT_TRUE(socketTurnsReadable()) << "the second request never came";
+
+    const int stranded = queuedInXlib();
+    ASSERT_TRUE(waker.wakeIfEventsWait());
+    EXPECT_EQ(queuedInXlib(), stranded) << "the waker read the socket into Xlib's queue";
+    ASSERT_TRUE(socketTurnsReadable()) << "nothing is left on the socket for JUCE's handler";
+
+    EXPECT_TRUE(turnUntil([&] { return window.closesAsked == 2; }, 5000))
+        << window.closesAsked << " of 2 requests reached the window";
 }
 
 } // namespace
