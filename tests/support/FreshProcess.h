@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -57,7 +59,7 @@ inline std::vector<char*> pointersTo(std::vector<std::string>& strings)
 }
 
 // Starts this program again with only the test, under the name it was started with (some tests look
-// beside their executable), writing to `output`; the child's id, or -1.
+// beside their executable), writing to `output`, in a process group of its own; the child's id, or -1.
 inline pid_t startAlone(const std::string& test, int output)
 {
     std::vector<std::string> arguments{program_invocation_name, "--gtest_filter=" + test, "--gtest_repeat=1"};
@@ -66,32 +68,55 @@ inline pid_t startAlone(const std::string& test, int output)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t child = -1;
-    const int error = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, pointersTo(arguments).data(),
-                                  pointersTo(environment).data());
+    const int error = posix_spawn(&child, "/proc/self/exe", &actions, &attributes,
+                                  pointersTo(arguments).data(), pointersTo(environment).data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return error == 0 ? child : -1;
 }
 
-inline std::string readToTheEnd(int fd)
+// Appends what waits in the pipe, without waiting for more; false once it has ended.
+inline bool readWhatWaits(int fd, std::string& text)
 {
-    std::string text;
     char buffer[4096];
-    for (ssize_t count; (count = read(fd, buffer, sizeof buffer)) != 0;)
+    for (;;)
+    {
+        const ssize_t count = read(fd, buffer, sizeof buffer);
         if (count > 0)
             text.append(buffer, size_t(count));
+        else if (count == 0)
+            return false;
         else if (errno != EINTR)
-            break;
-    return text;
+            return errno == EAGAIN;
+    }
 }
 
-inline bool exitedWithSuccess(pid_t child)
+// Reads the child's output until the child has ended. A process the child started may still hold
+// the pipe (the framework forks helpers, and a fork can hang on a lock another thread held): its
+// group goes with the child, and what it never wrote is not waited for.
+inline std::string readUntilItEnds(pid_t child, int fd, bool& succeeded)
 {
+    std::string text;
+    fcntl(fd, F_SETFL, O_NONBLOCK);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0)
-        if (errno != EINTR)
-            return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    for (bool open = true;;)
+    {
+        pollfd waiting{fd, POLLIN, 0};
+        if (open && poll(&waiting, 1, 50) > 0)
+            open = readWhatWaits(fd, text);
+        const pid_t ended = waitpid(child, &status, open ? WNOHANG : 0);
+        if (ended == child || (ended < 0 && errno != EINTR))
+            break;
+    }
+    kill(-child, SIGKILL);
+    readWhatWaits(fd, text);
+    succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return text;
 }
 
 // Whether the test passed alone in a fresh process; what that process wrote when it did not.
@@ -102,12 +127,16 @@ inline testing::AssertionResult passesAlone(const std::string& test)
         return testing::AssertionFailure() << "no pipe: " << std::strerror(errno);
     const pid_t child = startAlone(test, output[1]);
     close(output[1]);
-    const std::string written = readToTheEnd(output[0]);
-    close(output[0]);
     if (child < 0)
+    {
+        close(output[0]);
         return testing::AssertionFailure() << "cannot start the program again";
+    }
+    bool succeeded = false;
+    const std::string written = readUntilItEnds(child, output[0], succeeded);
+    close(output[0]);
     // A test that was left out passes nothing.
-    if (exitedWithSuccess(child) && written.find("[  PASSED  ] 1 test.") != std::string::npos)
+    if (succeeded && written.find("[  PASSED  ] 1 test.") != std::string::npos)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << written;
 }
