@@ -130,6 +130,8 @@ void TrvQ8Simulator::handle(const std::vector<uint8_t>& command)
     if (faults.leavesAfterAnswering == code && occurrence == 0)
     {
         bed.announceRemoval(currentDevice);
+        // The kernel keeps what the node holds readable; an emulated node that hangs up drops it.
+        bed.waitUntilInputTaken(currentDevice);
         bed.hangUp(currentDevice);
         plugged = false;
     }

@@ -60,7 +60,7 @@ struct TrvQ8Faults
     // in the node, as a device does that restarts into its new firmware.
     std::optional<uint8_t> goneAfterAnswering;
     // Answer the first command of a code and leave with udev's word first: udev announces the
-    // removal, the device leaves sysfs, then its node hangs up, dropping what was not read yet.
+    // removal, the device leaves sysfs, then its node hangs up once its answer has been read.
     std::optional<uint8_t> leavesAfterAnswering;
     // Replies of this length instead of 64 bytes (0 sends an empty report).
     std::optional<size_t> replyLength;
