@@ -50,6 +50,8 @@ private:
     bool fits(const Device& device) const;
     void watch();
     void takeAnnouncements();
+    // The entry of the node at the syspath, live or gone, or the end.
+    std::vector<Known>::iterator entryFor(const std::string& syspath);
     void add(const hidraw::NodeDescription& node);
     void removeNode(const std::string& syspath);
     void updateMatch(Known& known);
@@ -123,13 +125,17 @@ void Manager::takeAnnouncements()
     }
 }
 
+std::vector<Manager::Known>::iterator Manager::entryFor(const std::string& syspath)
+{
+    return std::find_if(known.begin(), known.end(),
+                        [&](const Known& candidate) { return candidate.device->syspath() == syspath; });
+}
+
 // udev announces a node again once it has set it up (its permissions, for one): a node that
 // could not be opened before is tried again. A node that has gone is never offered again.
 void Manager::add(const hidraw::NodeDescription& node)
 {
-    const auto entry =
-        std::find_if(known.begin(), known.end(),
-                     [&](const Known& candidate) { return candidate.device->syspath() == node.syspath; });
+    const auto entry = entryFor(node.syspath);
     if (entry != known.end())
     {
         if (opened && entry->matched && !entry->opened && !entry->device->isRemoved())
@@ -150,9 +156,7 @@ void Manager::add(const hidraw::NodeDescription& node)
 // closes when its last holder lets it go.
 void Manager::removeNode(const std::string& syspath)
 {
-    const auto entry =
-        std::find_if(known.begin(), known.end(),
-                     [&](const Known& candidate) { return candidate.device->syspath() == syspath; });
+    const auto entry = entryFor(syspath);
     if (entry == known.end())
         return;
     entry->device->markRemoved();
