@@ -88,6 +88,7 @@ ssize_t readNode(int fd, void* buffer, size_t size)
 
 ssize_t writeNode(int fd, const void* buffer, size_t size)
 {
+    bool held = false;
     {
         std::lock_guard<std::mutex> guard(lock);
         NodeState* node = nodeOf(fd);
@@ -97,20 +98,23 @@ ssize_t writeNode(int fd, const void* buffer, size_t size)
             errno = error;
             return -1;
         }
+        // Held before the report goes out, so that a release prompted by the device's answer to it
+        // always finds the write held.
+        held = node != nullptr && node->writesBeforeHold >= 0 && node->writesBeforeHold-- == 0;
+        if (held)
+            node->writeHeld = true;
     }
     const ssize_t written = real.write(fd, buffer, size);
     const int error = errno;
-    std::unique_lock<std::mutex> guard(lock);
-    NodeState* node = nodeOf(fd);
-    if (node != nullptr && node->writesBeforeHold >= 0 && node->writesBeforeHold-- == 0)
+    if (held)
     {
-        node->writeHeld = true;
+        std::unique_lock<std::mutex> guard(lock);
         // Looked up again each time: the faults may go meanwhile, and let the write go with them.
         writeReleased.wait(guard,
                            [fd]
                            {
-                               const NodeState* held = nodeOf(fd);
-                               return held == nullptr || !held->writeHeld;
+                               const NodeState* node = nodeOf(fd);
+                               return node == nullptr || !node->writeHeld;
                            });
     }
     errno = error;
