@@ -99,19 +99,29 @@ TEST(StrandedXEvents, ACloseRequestReadIntoXlibsQueueBetweenTurnsStillReachesThe
         << "the request waits in Xlib's queue";
 }
 
-// The wake-up must come back on the socket: read into Xlib's queue, it would wait there with the
-// rest, and so would the close until some later wake-up got through. The loop turns only once the
-// socket is readable, so that JUCE's own round trips (its focus check asks whether the window is
-// minimised) cannot take the wake-up before its handler does.
-TEST(StrandedXEvents, OneWakeUpBringsAStrandedCloseRequestToTheWindow)
+// A window without a watch, whose one close request waits in Xlib's queue; the test makes each
+// look at the queue itself.
+class StrandedCloseRequest : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        settle(screen, window);
+        strandACloseRequest(screen, window);
+    }
+
     juce::ScopedJuceInitialiser_GUI framework;
     ClosableWindow window;
     StrandedXEventsWaker waker{window};
     guitest::XDisplay screen;
-    settle(screen, window);
-    strandACloseRequest(screen, window);
+};
 
+// The wake-up must come back on the socket: read into Xlib's queue, it would wait there with the
+// rest, and so would the close until some later wake-up got through. The loop turns only once the
+// socket is readable, so that JUCE's own round trips (its focus check asks whether the window is
+// minimised) cannot take the wake-up before its handler does.
+TEST_F(StrandedCloseRequest, OneWakeUpBringsItToTheWindow)
+{
     const int stranded = queuedInXlib();
     ASSERT_TRUE(waker.wakeIfEventsWait());
     EXPECT_EQ(queuedInXlib(), stranded) << "the wake-up was read back into Xlib's queue";
@@ -123,14 +133,8 @@ TEST(StrandedXEvents, OneWakeUpBringsAStrandedCloseRequestToTheWindow)
 
 // Whatever is on the socket when the waker sends stays there for JUCE's handler: the waker itself
 // reads nothing into Xlib's queue.
-TEST(StrandedXEvents, TheWakeUpLeavesWhatHasArrivedOnTheSocketToJuce)
+TEST_F(StrandedCloseRequest, TheWakeUpLeavesWhatHasArrivedOnTheSocketToJuce)
 {
-    juce::ScopedJuceInitialiser_GUI framework;
-    ClosableWindow window;
-    StrandedXEventsWaker waker{window};
-    guitest::XDisplay screen;
-    settle(screen, window);
-    strandACloseRequest(screen, window);
     screen.askToClose(handleOf(window));
     ASSERT_TRUE(socketTurnsReadable()) << "the second request never came";
 
