@@ -58,6 +58,8 @@ public:
 
     static constexpr int maxBlocks = 16;       // entries of fwInfo
     static constexpr int maxWrittenBlocks = 9; // blocks that the transfer's start report can list
+    // The start report carries the total size and each block's size in 24 bits.
+    static constexpr juce::uint32 largestTransferSize = 0xFFFFFF;
 
     MainComponent();
     // Only the update-file engine: the CRC table, no file read, no widgets, no device.

@@ -2,10 +2,13 @@
 #include "SpecialLocation.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <limits>
+#include <fcntl.h>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -13,6 +16,11 @@ constexpr juce::uint32 crc32Polynomial = 0x04C11DB7;
 constexpr juce::uint16 crc16Polynomial = 0x1021;
 constexpr juce::uint32 trailingCrcSize = 4;
 constexpr juce::uint32 recordTrailerSize = 4; // two reserved bytes, then the CRC-16
+
+// Every block the start report can list, each carrying its share of the largest total it can announce.
+constexpr juce::uint32 largestValidFileSize =
+    sizeof(upd_header_t) + MainComponent::maxWrittenBlocks * (sizeof(firmware_header_t) + recordTrailerSize) +
+    MainComponent::largestTransferSize + trailingCrcSize;
 
 constexpr juce::uint32 crc32TableEntry(juce::uint32 index)
 {
@@ -74,6 +82,62 @@ int versionOf(const upd_header_t& header)
 {
     const auto digit = [&](int i) { return (int)header.versionDigits[i] - 0x30; };
     return digit(0) * 100 + digit(1) * 10 + digit(2);
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd; }
+
+private:
+    const int fd;
+};
+
+bool isRegularFile(const struct stat& status)
+{
+    return S_ISREG(status.st_mode);
+}
+
+// The update file opened for reading, or -1. Only a regular file is opened at all: a named pipe or
+// a device in its place would block the opening, or answer a read for ever. The opening never
+// blocks, and the file opened must be the regular file that was looked at.
+int openUpdateFile(const juce::File& file)
+{
+    const auto path = file.getFullPathName().toRawUTF8();
+    struct stat named, opened;
+    if (::stat(path, &named) != 0 || !isRegularFile(named))
+        return -1;
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0 && (fstat(fd, &opened) != 0 || !isRegularFile(opened) || opened.st_ino != named.st_ino ||
+                    opened.st_dev != named.st_dev))
+    {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// False unless exactly `length` bytes could be read: a file that shrinks while it is read is refused.
+bool readFully(int fd, unsigned char* buffer, juce::uint32 length)
+{
+    for (juce::uint32 done = 0; done < length;)
+    {
+        const ssize_t count = ::read(fd, buffer + done, length - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += (juce::uint32)count;
+    }
+    return true;
 }
 
 void decryptInto(unsigned char* out, const unsigned char* in, juce::uint32 size, juce::uint32 key)
@@ -168,24 +232,16 @@ int MainComponent::checkUPD(const juce::String& fileName, upd_info_t* info, fw_i
 {
     const auto file =
         getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory().getChildFile(fileName);
-    auto stream = file.createInputStream();
-    if (stream == nullptr)
+    const FileDescriptor fd(openUpdateFile(file));
+    struct stat status;
+    if (fd.get() < 0 || fstat(fd.get(), &status) != 0 || status.st_size > (off_t)largestValidFileSize)
         return 0;
+    const auto n = (juce::uint32)status.st_size;
 
-    // A length that does not fit an int is refused before anything is allocated or read.
-    const juce::int64 length = stream->getTotalLength();
-    if (length < 0 || length > std::numeric_limits<int>::max())
+    std::unique_ptr<unsigned char[]> image(new (std::nothrow) unsigned char[n]);
+    if (image == nullptr || !readFully(fd.get(), image.get(), n))
         return 0;
-    const int n = (int)length;
-
-    std::unique_ptr<unsigned char[]> image(new (std::nothrow) unsigned char[(size_t)n]);
-    if (image == nullptr)
-        return 0;
-    const bool complete = stream->read(image.get(), n) == n;
-    stream.reset();
-    if (!complete)
-        return 0;
-    return checkUPDImage(image.get(), n, info, blocks);
+    return checkUPDImage(image.get(), (int)n, info, blocks);
 }
 
 int MainComponent::checkUPDImage(const unsigned char* image, int length, upd_info_t* info, fw_info_t* blocks)
@@ -223,6 +279,9 @@ bool MainComponent::parseBlock(const unsigned char* image, juce::uint32& offset,
     std::memcpy(&record, image + offset, sizeof record);
     const juce::uint32 size = littleEndian32(record.dataSize);
     if (end - offset - sizeof(firmware_header_t) - recordTrailerSize < size)
+        return false;
+    // The start report could not announce it: the device would be told a wrong size.
+    if (size > largestTransferSize - info.totalSize)
         return false;
 
     const auto* digits = record.blockVersionDigits;

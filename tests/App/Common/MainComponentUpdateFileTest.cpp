@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace updfile;
@@ -18,6 +22,8 @@ namespace
 // While set, the C library's read fills the whole buffer from the file but reports only half of
 // it, as an interrupted or shrinking read would.
 bool shortReads = false;
+// Every byte the C library's read has given.
+std::atomic<long> bytesRead{0};
 } // namespace
 
 extern "C" ssize_t read(int fd, void* buffer, size_t count)
@@ -25,6 +31,8 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count)
     using ReadFunction = ssize_t (*)(int, void*, size_t);
     static const auto next = reinterpret_cast<ReadFunction>(dlsym(RTLD_NEXT, "read"));
     const ssize_t result = next(fd, buffer, count);
+    if (result > 0)
+        bytesRead += result;
     return shortReads && result > 1 ? result / 2 : result;
 }
 
@@ -224,6 +232,69 @@ TEST_F(UpdateFileTest, RefusesAFileOfTwoGibibytesWithoutReadingIt)
     EXPECT_EQ(checkFile(), 0);
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kilobytes
+}
+
+TEST_F(UpdateFileTest, RefusesAFileLargerThanAnyValidOneFromItsSizeAlone)
+{
+    // The header, nine records with their heads and trailers, 24 bits of data, the CRC-32.
+    const long largestValid = 28 + 9 * 28 + 0xFFFFFF + 4;
+    const auto path = temp.getFile().getFullPathName().toStdString();
+    for (long size : {largestValid, largestValid + 1})
+    {
+        writeBytes(temp.getFile(), Bytes{'U', 'P', 'D'});
+        std::filesystem::resize_file(path, (std::uintmax_t)size);
+        const long before = bytesRead;
+        EXPECT_EQ(checkFile(), 0) << size;
+        EXPECT_EQ(bytesRead - before, size == largestValid ? size : 0) << size;
+    }
+}
+
+TEST_F(UpdateFileTest, RefusesSizesTheStartReportCannotAnnounce)
+{
+    const auto oneBlock = [](std::size_t size)
+    {
+        UpdateFile file;
+        file.blocks.push_back(UpdateBlock::plain(patternBytes(size, 3)));
+        return file;
+    };
+    EXPECT_EQ(check(oneBlock(0xFFFFFF)), 0xFFFFFF);
+    EXPECT_EQ(check(oneBlock(0x1000000)), 0);
+    EXPECT_EQ(check(oneBlock(0x1000000 + 40)), 0) << "announced as 40 bytes";
+    EXPECT_EQ(engine->fwInfo[0].data, nullptr) << "refused before its data is taken";
+
+    UpdateFile twoBlocks = oneBlock(0xFFFFF0);
+    twoBlocks.blocks.push_back(UpdateBlock::encrypted(patternBytes(0x10, 4), 7, 8));
+    twoBlocks.blocks.back().updateFlag = 'N'; // not written, but counted in the total
+    EXPECT_EQ(check(twoBlocks), 0);
+    EXPECT_EQ(engine->updInfo.totalSize, 0xFFFFF0u);
+}
+
+// A named pipe or a device in the update file's place would block the opening or a read for ever.
+TEST_F(UpdateFileTest, RefusesAtOnceWhatIsNotARegularFile)
+{
+    const juce::File place = temp.getFile();
+    const auto path = place.getFullPathName().toStdString();
+    const auto checkPlace = [&]
+    {
+        auto checked = std::async(std::launch::async, [&] { return checkFile(); });
+        const bool returned = checked.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        if (!returned) // lets an opening that waits for a writer go, and the read find the end
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+        EXPECT_TRUE(returned) << "the check waited";
+        return checked.get();
+    };
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(checkPlace(), 0);
+
+    ASSERT_TRUE(place.deleteFile() && place.createDirectory());
+    EXPECT_EQ(checkPlace(), 0);
+    ASSERT_TRUE(place.deleteRecursively());
+
+    const juce::File target = place.getSiblingFile(place.getFileName() + "-target");
+    twoBlockFile().writeTo(target);
+    ASSERT_EQ(::symlink(target.getFullPathName().toRawUTF8(), path.c_str()), 0);
+    EXPECT_EQ(checkPlace(), 161) << "a link to a regular file is that file";
+    target.deleteFile();
 }
 
 TEST_F(UpdateFileTest, AnEngineLeavesTheTextsAndImagesOfTheWindowAlone)
