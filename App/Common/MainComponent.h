@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HidHandler.h"
+#include "PageClickGuard.h"
 #include "UpdateFileFormat.h"
 
 #include <atomic>
@@ -197,6 +198,7 @@ private:
 
     // The text and image singletons were created by this component and are released with it.
     bool ownsLoaders = false;
+    PageClickGuard clickGuard{*this};
 
     JUCE_DECLARE_NON_COPYABLE(MainComponent)
 };

@@ -38,12 +38,16 @@ void MainComponent::updateSequence(UpdaterStatus_t newStatus)
         return;
     if (status == STATUS_SUCCEEDED || status == STATUS_FAILED)
         return;
+    if (newStatus != status)
+        clickGuard.pageChanged();
     status = newStatus;
     updateCtrl();
 }
 
 void MainComponent::buttonClicked(juce::Button* button)
 {
+    if (!clickGuard.takesClick())
+        return;
     if (button == okButton)
         okClicked();
     else if (button == cancelButton)

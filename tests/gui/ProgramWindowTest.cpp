@@ -19,6 +19,7 @@
 #include <memory>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -34,6 +35,8 @@ const juce::Point<int> rightButton{356, 146}, leftButton{246, 146}, languageBox{
 const juce::Rectangle<int> progressBar{20, 78, 386, 20};
 // The window's title in the first two languages.
 const std::string titles[] = {"Updater Program", "Programme de mise \xc3\xa0 jour"};
+// How long a user looks at a page before clicking: longer than a double click takes.
+constexpr auto reactionTime = 600ms;
 
 bool eventually(const std::function<bool()>& condition, std::chrono::seconds patience = 20s)
 {
@@ -172,8 +175,20 @@ protected:
     {
         update.blocks = {updfile::UpdateBlock::plain(updfile::patternBytes(300, 1)),
                          updfile::UpdateBlock::encrypted(updfile::patternBytes(1000, 2), 0x12345678, 42)};
-        update.writeTo(folder.getChildFile("TRV-Q8_UP.upd"));
+        update.writeTo(updateFile());
     }
+
+    void writeDamagedUpdateFile()
+    {
+        writeUpdateFile();
+        auto bytes = update.bytes();
+        bytes[100] ^= 0x01;
+        updfile::writeBytes(updateFile(), bytes);
+    }
+
+    void placeNamedPipe() { ASSERT_EQ(::mkfifo(updateFile().getFullPathName().toRawUTF8(), 0600), 0); }
+
+    juce::File updateFile() const { return folder.getChildFile("TRV-Q8_UP.upd"); }
 
     void plugIn(const hidtest::TrvQ8Faults& faults)
     {
@@ -200,13 +215,16 @@ protected:
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
 
-    // A click at a place of the main component; the pointer then leaves the window so that no
-    // button is drawn under it.
-    void click(juce::Point<int> at)
+    // A click at a place of the main component, once the user has seen the page; the pointer then
+    // leaves the window so that no button is drawn under it. A double click is two clicks 120 ms
+    // apart, as a user makes it.
+    void click(juce::Point<int> at, bool twice = false)
     {
         ASSERT_TRUE(screen.exists(window)) << windowGone();
+        std::this_thread::sleep_until(pageSeenAt + reactionTime);
         xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(at.x) + " " +
-                std::to_string(at.y) + " click 1 mousemove 0 0");
+                std::to_string(at.y) + (twice ? " click --repeat 2 --delay 120 1" : " click 1") +
+                " mousemove 0 0");
     }
 
     // The language after the current one, from the language box's menu once the menu shows.
@@ -243,6 +261,7 @@ protected:
         juce::PNGImageFormat().writeImageToStream(shown, out);
         ASSERT_TRUE(same) << "the window does not show " << page << ": see " << screenshot.getFullPathName();
         EXPECT_EQ(screen.text(window, "WM_NAME"), titles[std::stoi(page.substr(0, 2))]);
+        pageSeenAt = std::chrono::steady_clock::now();
     }
 
     void expectEndsWithStatus0(Program& program)
@@ -265,6 +284,7 @@ protected:
     std::unique_ptr<hidtest::TrvQ8Simulator> device;
     std::unique_ptr<Program> run;
     unsigned long window = 0;
+    std::chrono::steady_clock::time_point pageSeenAt;
 };
 
 TEST_F(ProgramWindowTest, WindowIsCentredFixedInSizeAboveOthersWithoutButtonsOfItsOwn)
@@ -337,12 +357,21 @@ TEST_F(ProgramWindowTest, APageCheckSaysWhenTheProgramHasDied)
     EXPECT_NE(message.find("signal 9"), std::string::npos) << message;
 }
 
+// What lies beside the program in the update file's place.
+enum class UpdateFileKind
+{
+    none,
+    valid,
+    damaged,
+    namedPipe
+};
+
 // A user's (or the system's) acts, each followed by the page that shows then ("end": the program
-// has ended with status 0).
+// has ended with status 0; "-": no page to look at).
 struct Journey
 {
     const char* name;
-    bool withUpdateFile;
+    UpdateFileKind updateFile;
     std::optional<hidtest::TrvQ8Faults> device; // plugged in from the start
     const char* acts;
 };
@@ -359,7 +388,9 @@ protected:
     const std::map<std::string, std::function<void()>> acts = {
         {"start", [this] { start(); }},
         {"right", [this] { click(rightButton); }},
+        {"doubleRight", [this] { click(rightButton, true); }},
         {"left", [this] { click(leftButton); }},
+        {"nothingSent", [this] { EXPECT_TRUE(device->received().commands.empty()); }},
         {"nextLanguage", [this] { chooseNextLanguage(); }},
         {"plugIn", [this] { device ? device->plugIn() : plugIn({}); }},
         {"unplug", [this] { device->unplug(); }},
@@ -374,8 +405,12 @@ protected:
 TEST_P(JourneyTest, ShowsEachPageInTurn)
 {
     const Journey& journey = GetParam();
-    if (journey.withUpdateFile)
+    if (journey.updateFile == UpdateFileKind::valid)
         writeUpdateFile();
+    else if (journey.updateFile == UpdateFileKind::damaged)
+        writeDamagedUpdateFile();
+    else if (journey.updateFile == UpdateFileKind::namedPipe)
+        placeNamedPipe();
     if (journey.device)
         plugIn(*journey.device);
     std::istringstream script(journey.acts);
@@ -387,7 +422,7 @@ TEST_P(JourneyTest, ShowsEachPageInTurn)
             break;
         if (page == "end")
             expectEndsWithStatus0(*run);
-        else
+        else if (page != "-")
             expectPage(shown = page);
     }
     if (shown == "00-1-4") // the firmware as the device received it
@@ -403,31 +438,48 @@ TEST_P(JourneyTest, ShowsEachPageInTurn)
 const hidtest::TrvQ8Faults heldData{.holdOn = hidtest::trvq8::kWrite},
     silentStart{.silentOn = hidtest::trvq8::kStart};
 const Journey journeys[] = {
-    {"WithoutUpdateFile", false, {}, "start 00-0-0 right 00-0-1 right end"},
-    {"InTheLanguageChosen", true, {}, "start 00-1-0 nextLanguage 01-1-0 right 01-1-1 right end"},
+    {"WithoutUpdateFile", UpdateFileKind::none, {}, "start 00-0-0 right 00-0-1 right end"},
+    {"InTheLanguageChosen",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 nextLanguage 01-1-0 right 01-1-1 right end"},
     {"FollowingTheDevice",
-     true,
+     UpdateFileKind::valid,
      {},
      "start 00-1-0 right 00-1-1 plugIn 00-1-2 unplug 00-1-1 plugIn 00-1-2 left end"},
     // The window manager's close is refused while the firmware is being written.
-    {"ToSuccessRefusingTheClose", true, heldData,
+    {"ToSuccessRefusingTheClose", UpdateFileKind::valid, heldData,
      "start 00-1-0 right 00-1-2 right 00-1-3 close 00-1-3 release 00-1-4 right end"},
-    {"ToFailureWhenDataIsRefused", true,
+    {"ToFailureWhenDataIsRefused", UpdateFileKind::valid,
      hidtest::TrvQ8Faults{.wrongReplyOn = hidtest::trvq8::kWrite, .wrongReplyAt = 2},
      "start 00-1-0 right 00-1-2 right 00-1-5 right end"},
     // A device that restarts into its new firmware: its answer, then udev's word, then the hang-up.
-    {"ToSuccessWhenTheDeviceLeavesOnItsAnswer", true,
+    {"ToSuccessWhenTheDeviceLeavesOnItsAnswer", UpdateFileKind::valid,
      hidtest::TrvQ8Faults{.leavesAfterAnswering = hidtest::trvq8::kFinish},
      "start 00-1-0 right 00-1-2 right 00-1-4 right end"},
-    {"ToNoDeviceWhenAGoneNodeIsAnnouncedOnceMore", true, hidtest::TrvQ8Faults{},
+    {"ToNoDeviceWhenAGoneNodeIsAnnouncedOnceMore", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
      "start 00-1-0 right 00-1-2 leaveAnnouncedOnceMore 00-1-1 right end"},
     // The platform's quit requests end the program through its shutdown, during an update too.
-    {"UntilSigterm", true, {}, "start 00-1-0 sigterm end"},
-    {"UntilSigint", true, {}, "start 00-1-0 sigint end"},
-    {"UntilClosed", true, {}, "start 00-1-0 close end"},
-    {"UntilSigtermDuringAnUpdate", true, heldData,
+    {"UntilSigterm", UpdateFileKind::valid, {}, "start 00-1-0 sigterm end"},
+    {"UntilSigint", UpdateFileKind::valid, {}, "start 00-1-0 sigint end"},
+    {"UntilClosed", UpdateFileKind::valid, {}, "start 00-1-0 close end"},
+    {"UntilSigtermDuringAnUpdate", UpdateFileKind::valid, heldData,
      "start 00-1-0 right 00-1-2 right 00-1-3 held 00-1-3 sigterm end"},
-    {"UntilSigintDuringAnUpdate", true, silentStart, "start 00-1-0 right 00-1-2 right 00-1-3 sigint end"}};
+    {"UntilSigintDuringAnUpdate", UpdateFileKind::valid, silentStart,
+     "start 00-1-0 right 00-1-2 right 00-1-3 sigint end"},
+    // A double click is one press: its second click never presses the next page's button, which
+    // there would start the update, or end the program.
+    {"ADoubleClickOnOkShowsTheDevice", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
+     "start 00-1-0 doubleRight 00-1-2 left end nothingSent -"},
+    {"ADoubleClickOnOkShowsThatNoDeviceIsThere",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 doubleRight 00-1-1 right end"},
+    {"ADoubleClickOnOkShowsTheDamagedFile",
+     UpdateFileKind::damaged,
+     {},
+     "start 00-0-0 doubleRight 00-0-1 right end"},
+    {"WithANamedPipeForUpdateFile", UpdateFileKind::namedPipe, {}, "start 00-0-0 right 00-0-1 right end"}};
 
 INSTANTIATE_TEST_SUITE_P(Gui, JourneyTest, ::testing::ValuesIn(journeys),
                          [](const auto& info) { return std::string(info.param.name); });
