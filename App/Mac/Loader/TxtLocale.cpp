@@ -23,12 +23,21 @@ bool canonicalIdentifier(CFTypeRef language, char* buffer)
     return converted;
 }
 
-// The first language whose code the identifier starts with, or LangCount for none.
+// Whether the identifier begins with the whole code: "kok_IN" (Konkani) is not "ko" (Korean).
+bool namesLanguage(const juce::String& identifier, const juce::String& code)
+{
+    if (!identifier.startsWithIgnoreCase(code))
+        return false;
+    const juce::juce_wchar next = identifier[code.length()];
+    return next == 0 || juce::String("_-.@").containsChar(next);
+}
+
+// The first language whose code begins the identifier, or LangCount for none.
 unsigned int languageOf(const char* identifier)
 {
     const juce::String name(identifier);
     for (unsigned int i = 0; i < LangCount; ++i)
-        if (name.startsWithIgnoreCase(plangList[i].code))
+        if (namesLanguage(name, plangList[i].code))
             return i;
     return LangCount;
 }

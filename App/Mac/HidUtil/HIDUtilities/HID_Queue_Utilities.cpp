@@ -61,6 +61,40 @@ template <typename Visit> void forEachQueuableElement(IOHIDDeviceRef device, Vis
         visit(element);
 }
 
+// The devices the library made a queue for, retained until their queue goes: a queue holds its
+// device, so a device that the list has let go of is found only here.
+CFMutableArrayRef queuedDevices()
+{
+    static const CFMutableArrayRef devices =
+        CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+    return devices;
+}
+
+CFIndex queuedCount()
+{
+    return queuedDevices() != nullptr ? CFArrayGetCount(queuedDevices()) : 0;
+}
+
+CFIndex queuedIndexOf(IOHIDDeviceRef device)
+{
+    if (queuedCount() == 0)
+        return -1;
+    return CFArrayGetFirstIndexOfValue(queuedDevices(), CFRangeMake(0, queuedCount()), device);
+}
+
+void recordQueued(IOHIDDeviceRef device)
+{
+    if (queuedDevices() != nullptr && queuedIndexOf(device) < 0)
+        CFArrayAppendValue(queuedDevices(), device);
+}
+
+void forgetQueued(IOHIDDeviceRef device)
+{
+    const CFIndex index = queuedIndexOf(device);
+    if (index >= 0)
+        CFArrayRemoveValueAtIndex(queuedDevices(), index);
+}
+
 int disposeAndReport(IOHIDDeviceRef device)
 {
     const int result = HIDDisposeReleaseQueue(device);
@@ -84,7 +118,10 @@ int HIDCreateQueue(IOHIDDeviceRef inIOHIDDeviceRef)
     IOHIDQueueRef queue =
         IOHIDQueueCreate(kCFAllocatorDefault, inIOHIDDeviceRef, kQueueDepth, kIOHIDOptionsTypeNone);
     if (queue != nullptr)
+    {
         IOHIDDevice_SetQueue(inIOHIDDeviceRef, queue);
+        recordQueued(inIOHIDDeviceRef);
+    }
     else
         HIDReportErrorNum("Failed to create queue via create", 0);
     return 0;
@@ -228,6 +265,7 @@ int HIDDisposeReleaseQueue(IOHIDDeviceRef inIOHIDDeviceRef)
         IOHIDDevice_SetQueue(inIOHIDDeviceRef, nullptr);
         CFRelease(queue);
     }
+    forgetQueued(inIOHIDDeviceRef);
     return 0;
 }
 
@@ -240,7 +278,17 @@ int HIDReleaseAllDeviceQueues(void)
         if (result != 0)
             HIDReportErrorNum("Could not dequeue device.", result);
     }
+    // Devices that have left the list, or were never in it, may still hold one; each disposal
+    // forgets its device.
+    while (queuedCount() > 0)
+        HIDDisposeReleaseQueue((IOHIDDeviceRef)CFArrayGetValueAtIndex(queuedDevices(), queuedCount() - 1));
     return result;
+}
+
+void hu_ReleaseQueueOfUnlistedDevice(IOHIDDeviceRef inIOHIDDeviceRef)
+{
+    if (queuedIndexOf(inIOHIDDeviceRef) >= 0)
+        HIDDisposeReleaseQueue(inIOHIDDeviceRef);
 }
 
 Boolean HIDGetEvent(IOHIDDeviceRef inIOHIDDeviceRef, IOHIDValueRef* outIOHIDValueRef)

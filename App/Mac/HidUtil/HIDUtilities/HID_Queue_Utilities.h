@@ -30,8 +30,13 @@ Boolean HIDIsDeviceQueueEmpty(IOHIDDeviceRef inIOHIDDeviceRef);
 // Stops and releases the device's queue, if any. Always 0.
 int HIDDisposeReleaseQueue(IOHIDDeviceRef inIOHIDDeviceRef);
 
-// Dequeues every listed device; the code of the last device, 0 for an empty or missing list.
+// Dequeues every listed device, then releases every other queue the library made; the code of the
+// last listed device, 0 for an empty or missing list.
 int HIDReleaseAllDeviceQueues(void);
+
+// Releases the queue the library made for a device that the device list has let go of; any other
+// device is left as it is.
+void hu_ReleaseQueueOfUnlistedDevice(IOHIDDeviceRef inIOHIDDeviceRef);
 
 // Takes the oldest queued value without waiting. True when a value was stored in *outIOHIDValueRef,
 // which the caller then releases.

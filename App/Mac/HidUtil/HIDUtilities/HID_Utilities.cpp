@@ -1,11 +1,13 @@
 #include "HID_Utilities.h"
 
 #include "HID_Name_Lookup.h"
+#include "HID_Queue_Utilities.h"
 
 #include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 IOHIDManagerRef gIOHIDManagerRef = nullptr;
 CFMutableArrayRef gDeviceCFArrayRef = nullptr;
@@ -57,6 +59,26 @@ bool setIntValue(CFMutableDictionaryRef dictionary, CFStringRef key, UInt32 valu
     CFDictionarySetValue(dictionary, key, number);
     CFRelease(number);
     return true;
+}
+
+bool isListed(IOHIDDeviceRef device)
+{
+    return gDeviceCFArrayRef != nullptr &&
+           CFArrayContainsValue(gDeviceCFArrayRef, CFRangeMake(0, CFArrayGetCount(gDeviceCFArrayRef)),
+                                device);
+}
+
+// A device that the current list no longer holds takes the library's queue of it along: the
+// queue holds its device, and would keep it alive for good.
+void releaseFormerList(CFArrayRef former)
+{
+    for (CFIndex i = 0; i < CFArrayGetCount(former); ++i)
+    {
+        auto device = (IOHIDDeviceRef)CFArrayGetValueAtIndex(former, i);
+        if (!isListed(device))
+            hu_ReleaseQueueOfUnlistedDevice(device);
+    }
+    CFRelease(former);
 }
 } // namespace
 
@@ -122,7 +144,7 @@ void HIDRebuildDevices(void)
     if (devices == nullptr)
         return;
 
-    HIDReleaseDeviceList();
+    CFMutableArrayRef former = std::exchange(gDeviceCFArrayRef, nullptr);
     gDeviceCFArrayRef = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     if (gDeviceCFArrayRef != nullptr)
     {
@@ -130,15 +152,15 @@ void HIDRebuildDevices(void)
         const CFIndex count = CFArrayGetCount(gDeviceCFArrayRef);
         CFArraySortValues(gDeviceCFArrayRef, CFRangeMake(0, count), CFDeviceArrayComparatorFunction, nullptr);
     }
+    if (former != nullptr)
+        releaseFormerList(former);
     CFRelease(devices);
 }
 
 void HIDReleaseDeviceList(void)
 {
-    if (gDeviceCFArrayRef == nullptr)
-        return;
-    CFRelease(gDeviceCFArrayRef);
-    gDeviceCFArrayRef = nullptr;
+    if (gDeviceCFArrayRef != nullptr)
+        releaseFormerList(std::exchange(gDeviceCFArrayRef, nullptr));
 }
 
 IOHIDDeviceRef HIDGetFirstDevice(void)

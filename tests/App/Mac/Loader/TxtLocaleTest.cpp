@@ -59,7 +59,22 @@ TEST_F(TxtLocaleTest, ChoosesTheFirstOfferedLanguageOfTheLocaleSettings)
     EXPECT_EQ(chosenFor("C", "sv_SE:fi_FI"), 0u);
 }
 
-TEST_F(TxtLocaleTest, AStoredListWinsMatchingCodesAsPrefixesIgnoringCaseAndSkippingWhatDoesNotFit)
+TEST_F(TxtLocaleTest, MatchesACodeOnlyAsAWholeBeforeASeparator)
+{
+    // Konkani ("kok") is not Korean ("ko").
+    EXPECT_EQ(chosenFor("kok_IN.UTF-8"), 0u);
+    EXPECT_EQ(chosenFor("C", "kok:fr"), 1u);
+
+    const std::pair<std::vector<const char*>, unsigned int> cases[] = {
+        {{"kok_IN", "de"}, 2u}, {{"ko-Kore_KR"}, 10u}, {{"zh-Hans_CN"}, 8u}, {{"en_GB", "fr"}, 0u}};
+    for (const auto& [languages, expected] : cases)
+    {
+        storeLanguages(languages);
+        EXPECT_EQ(TxtLoader::getInstance()->chkLocale(), expected) << languages[0];
+    }
+}
+
+TEST_F(TxtLocaleTest, AStoredListWinsMatchingCodesIgnoringCaseAndSkippingWhatDoesNotFit)
 {
     localeEnvironment().setLanguage("ja_JP.UTF-8");
     const std::pair<std::vector<const char*>, unsigned int> cases[] = {

@@ -1,5 +1,6 @@
 #include "HID_Queue_Utilities.h"
 
+#include "HidApi.h"
 #include "HidLibDevices.h"
 
 #include <gtest/gtest.h>
@@ -176,4 +177,45 @@ TEST_F(HIDQueueTest, ReleasingAllQueuesReportsTheLastDevice)
     EXPECT_EQ(IOHIDDevice_GetQueue(trv), nullptr);
     HIDReleaseDeviceList();
     EXPECT_EQ(HIDReleaseAllDeviceQueues(), 0) << "no list";
+}
+
+TEST_F(HIDQueueTest, AQueueGoesWithItsDeviceWhenTheListLetsTheDeviceGo)
+{
+    ASSERT_EQ(HIDQueueElement(stick, x), 0);
+    HIDRebuildDevices();
+    ASSERT_EQ(device(1, 2), stick);
+    EXPECT_NE(IOHIDDevice_GetQueue(stick), nullptr) << "still listed, so still queued";
+
+    IOHIDDeviceRef unplugged = std::exchange(stick, nullptr);
+    CFRetain(unplugged);
+    bed.unplug(stickNumber);
+    ASSERT_TRUE(hidapi::runUntil(
+        []
+        {
+            HIDRebuildDevices();
+            return HIDCountDevices() == 0;
+        }));
+    EXPECT_EQ(IOHIDDevice_GetQueue(unplugged), nullptr);
+    EXPECT_EQ(CFGetRetainCount(unplugged), 1) << "nothing but this test holds it";
+    CFRelease(unplugged);
+
+    add(trvAt(1, 3));
+    buildList();
+    IOHIDDeviceRef trv = device(1, 3);
+    CFRetain(trv);
+    const CFIndex held = CFGetRetainCount(trv);
+    ASSERT_EQ(HIDQueueDevice(trv), 0);
+    HIDReleaseDeviceList();
+    EXPECT_EQ(IOHIDDevice_GetQueue(trv), nullptr);
+    EXPECT_EQ(CFGetRetainCount(trv), held - 1) << "only the list's own reference went";
+    CFRelease(trv);
+}
+
+TEST_F(HIDQueueTest, ReleasingAllQueuesAlsoReleasesThoseOfDevicesOutsideTheList)
+{
+    const cf::Owned<IOHIDDeviceRef> own = hidapi::createDevice(stick);
+    ASSERT_EQ(HIDQueueDevice(own.get()), 0);
+    EXPECT_EQ(HIDReleaseAllDeviceQueues(), int(kIOReturnError)) << "the listed stick has no queue";
+    EXPECT_EQ(IOHIDDevice_GetQueue(own.get()), nullptr);
+    EXPECT_EQ(CFGetRetainCount(own.get()), 1);
 }
