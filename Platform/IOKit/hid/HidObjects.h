@@ -174,6 +174,10 @@ private:
     RunLoopSchedule runLoops;
 };
 
+// Run by every delivery of a device object's callbacks between its look at the removal and its
+// hand-over of the reports; null but in tests, which hold a delivery there.
+std::atomic<void (*)()>& deliveryBetweenRemovalAndReports();
+
 class Queue final : public cf::Object
 {
 public:

@@ -36,6 +36,12 @@ Device* deviceOf(IOHIDDeviceRef ref)
 
 } // namespace
 
+std::atomic<void (*)()>& deliveryBetweenRemovalAndReports()
+{
+    static std::atomic<void (*)()> step{nullptr};
+    return step;
+}
+
 CFTypeID Device::staticTypeID()
 {
     static const CFTypeID id = cf::registerType("IOHIDDevice");
@@ -334,6 +340,8 @@ void Device::deliver(void* info)
         return;
     // A removal comes due only after every report read before it has been kept: those go first.
     const bool removalDue = device->removal.load() == Removal::due;
+    if (const auto between = deliveryBetweenRemovalAndReports().load())
+        between();
     if (device->deliverReports(hold) && removalDue)
         device->deliverRemoval();
 }

@@ -1,6 +1,7 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
 #include "NodeFaults.h"
+#include "hid/HidObjects.h"
 
 #include <CoreFoundation/CFRunLoopLinux.h>
 
@@ -569,4 +570,30 @@ TEST_F(IOHIDDeviceTest, AClosedObjectHandsOverNothingItKept)
     ASSERT_EQ(mine.seen.size(), 1u);
     EXPECT_EQ(mine.seen[0][0], 2);
     IOHIDDeviceClose(own.get(), kIOHIDOptionsTypeNone);
+}
+
+// The device writes a report and hangs up while a delivery is held between its look at the
+// removal and its hand-over of the reports: the report kept meanwhile goes ahead of the removal.
+TEST_F(IOHIDDeviceTest, AReportKeptWhileADeliveryRunsGoesAheadOfTheRemovalDueMeanwhile)
+{
+    static IOHIDDeviceTest* held;
+    held = this;
+    struct Release
+    {
+        ~Release() { iohid::deliveryBetweenRemovalAndReports() = nullptr; }
+    } release;
+    reports.listen(device, buffer, sizeof buffer);
+    runFor(std::chrono::milliseconds(50)); // the delivery that scheduling asks for is over
+    iohid::deliveryBetweenRemovalAndReports() = []
+    {
+        iohid::deliveryBetweenRemovalAndReports() = nullptr;
+        IOHIDDeviceRef device = held->device;
+        ASSERT_TRUE(held->bed.writeInputReport(held->index, pattern(64, 2)));
+        ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == 2; }, false));
+        held->bed.hangUp(held->index);
+        waitUntilTheReaderSeesItGone(device);
+    };
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
+    EXPECT_EQ(reports.reportsBeforeRemoval, 2u);
 }
