@@ -54,12 +54,20 @@ DeviceInput::~DeviceInput()
     stop();
 }
 
-void DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
+bool DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
 {
     stop();
     forgetValues();
+    try
+    {
+        reader = std::thread([this, opened] { run(opened); });
+    }
+    catch (const std::exception&) // std::system_error, or std::bad_alloc for the thread's state
+    {
+        return false;
+    }
     node = std::move(opened);
-    reader = std::thread([this, reading = node] { run(reading); });
+    return true;
 }
 
 // What the node said before it was last closed may no longer hold, and the next holder's queues

@@ -46,9 +46,10 @@ public:
     DeviceInput(const DeviceInput&) = delete;
     DeviceInput& operator=(const DeviceInput&) = delete;
 
-    // Starts reading the node on a new thread, with no value known yet; stop() ends the thread and
-    // waits for it. A node that has gone is read to its end first.
-    void start(std::shared_ptr<hidraw::HidrawNode> node);
+    // Starts reading the node on a new thread, with no value known yet; false, with nothing
+    // started, when no thread can be made. stop() ends the thread and waits for it. A node that has
+    // gone is read to its end first.
+    bool start(std::shared_ptr<hidraw::HidrawNode> node);
     void stop();
 
     // The longest report one read takes.

@@ -39,6 +39,7 @@ public:
     DeviceInput& input() { return inputSide; }
 
     // One opener more or less: the first opens the node and starts reading it, the last stops.
+    // kIOReturnNoResources, with the node as it was, when its file or its reader cannot be made.
     IOReturn open();
     void close();
     // The open node, while anybody has it open.
@@ -58,7 +59,8 @@ public:
 
 private:
     void readingEnded(bool gone) override;
-    void startReading(std::shared_ptr<hidraw::HidrawNode> opened);
+    bool startReading(std::shared_ptr<hidraw::HidrawNode> opened);
+    void forgetOpenedNode();
     void reportOpenFailure();
     void tellHolders();
 

@@ -53,6 +53,8 @@ private:
     // The entry of the node at the syspath, live or gone, or the end.
     std::vector<Known>::iterator entryFor(const std::string& syspath);
     void add(const hidraw::NodeDescription& node);
+    IOReturn openMatched();
+    void closeEntry(Known& entry);
     void removeNode(const std::string& syspath);
     void updateMatch(Known& known);
     void queue(bool arrived, Device* device);
@@ -180,9 +182,7 @@ void Manager::updateMatch(Known& entry)
     else if (!fitting && entry.matched)
     {
         entry.matched = false;
-        if (entry.opened)
-            entry.device->close();
-        entry.opened = false;
+        closeEntry(entry);
     }
 }
 
@@ -218,11 +218,41 @@ IOReturn Manager::open()
     std::lock_guard<std::mutex> guard(lock);
     watch();
     takeAnnouncements();
-    opened = true;
+    const IOReturn result = openMatched();
+    if (result == kIOReturnSuccess)
+        opened = true;
+    return result;
+}
+
+// Under lock. A device that cannot be opened for want of resources fails the whole open, and what
+// this open opened is closed again; any other failure is the device's own, and udev's next word
+// of it tries again.
+IOReturn Manager::openMatched()
+{
+    std::vector<Known*> openedNow;
     for (Known& entry : known)
-        if (entry.matched && !entry.opened)
-            entry.opened = entry.device->open() == kIOReturnSuccess;
+    {
+        if (!entry.matched || entry.opened)
+            continue;
+        const IOReturn result = entry.device->open();
+        if (result == kIOReturnNoResources)
+        {
+            for (Known* undone : openedNow)
+                closeEntry(*undone);
+            return result;
+        }
+        entry.opened = result == kIOReturnSuccess;
+        if (entry.opened)
+            openedNow.push_back(&entry);
+    }
     return kIOReturnSuccess;
+}
+
+void Manager::closeEntry(Known& entry)
+{
+    if (entry.opened)
+        entry.device->close();
+    entry.opened = false;
 }
 
 IOReturn Manager::close()
@@ -232,11 +262,7 @@ IOReturn Manager::close()
         return kIOReturnNotOpen;
     opened = false;
     for (Known& entry : known)
-    {
-        if (entry.opened)
-            entry.device->close();
-        entry.opened = false;
-    }
+        closeEntry(entry);
     return kIOReturnSuccess;
 }
 

@@ -2,6 +2,7 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
 #include "NodeFaults.h"
+#include "ScarceResources.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -442,6 +443,19 @@ TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
     EXPECT_TRUE(devicesOf(manager.get()).empty());
     EXPECT_EQ(madeRemovals, 1);
     IOHIDDeviceRegisterRemovalCallback(made.get(), nullptr, nullptr);
+}
+
+// The removal and the next arrival still come after an open that could not start the node's reader.
+TEST_F(ReplugTest, TellsTheRemovalOfADeviceThatCouldNotBeOpenedForWantOfAThread)
+{
+    IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone); // nobody reads the node now
+    {
+        testsupport::NoNewThreads none;
+        EXPECT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    }
+    schedule();
+    replug();
+    expectEventsOnceTheNewDeviceArrived({"arrival 1", "device removal", "removal 1", "arrival 2"});
 }
 
 TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
