@@ -1,3 +1,4 @@
+#include "../native/SystemResources.h"
 #include "CFValues.h"
 #include "HidObjects.h"
 
@@ -17,10 +18,14 @@ public:
         return id;
     }
 
-    Manager()
-        : cf::Object(staticTypeID()), monitor(hidraw::NodeMonitor::create()),
-          runLoops("IOHIDManager", &Manager::deliver, this, monitor ? monitor->fd() : -1)
+    // Null when udev cannot be watched for want of descriptors or memory. Elsewhere (no netlink,
+    // say) the manager lists the devices present, and hears of no arrival or removal.
+    static Manager* create()
     {
+        auto monitor = hidraw::NodeMonitor::create();
+        if (!monitor && hidraw::isShortOfResources(errno))
+            return nullptr;
+        return new Manager(std::move(monitor));
     }
 
     void setCriteria(std::vector<cf::Owned<CFDictionaryRef>> dictionaries);
@@ -46,9 +51,14 @@ private:
         Device* device; // retained
     };
 
+    explicit Manager(std::unique_ptr<hidraw::NodeMonitor> udevMonitor)
+        : cf::Object(staticTypeID()), monitor(std::move(udevMonitor)),
+          runLoops("IOHIDManager", &Manager::deliver, this, monitor ? monitor->fd() : -1)
+    {
+    }
     ~Manager() override;
     bool fits(const Device& device) const;
-    void watch();
+    bool watch();
     void takeAnnouncements();
     // The entry of the node at the syspath, live or gone, or the end.
     std::vector<Known>::iterator entryFor(const std::string& syspath);
@@ -99,16 +109,20 @@ bool Manager::fits(const Device& device) const
                        { return device.matches(dictionary.get()); });
 }
 
-// Listens before listing, so that no arrival falls between the two.
-void Manager::watch()
+// Listens before listing, so that no arrival falls between the two. False when the devices cannot
+// be listed: nothing is taken for gone then, and the next call tries again.
+bool Manager::watch()
 {
     if (watching)
-        return;
-    watching = true;
+        return true;
     const auto nodes = hidraw::enumerateNodes();
-    DeviceDirectory::instance().markAbsentRemoved(nodes);
-    for (const auto& node : nodes)
+    if (!nodes)
+        return false;
+    watching = true;
+    DeviceDirectory::instance().markAbsentRemoved(*nodes);
+    for (const auto& node : *nodes)
         add(node);
+    return true;
 }
 
 void Manager::takeAnnouncements()
@@ -216,7 +230,8 @@ void Manager::setCriteria(std::vector<cf::Owned<CFDictionaryRef>> dictionaries)
 IOReturn Manager::open()
 {
     std::lock_guard<std::mutex> guard(lock);
-    watch();
+    if (!watch())
+        return kIOReturnNoResources;
     takeAnnouncements();
     const IOReturn result = openMatched();
     if (result == kIOReturnSuccess)
@@ -385,7 +400,7 @@ extern "C"
 
     IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits)
     {
-        return cf::toRef<IOHIDManagerRef>(new Manager);
+        return cf::toRef<IOHIDManagerRef>(Manager::create());
     }
 
     IOReturn IOHIDManagerOpen(IOHIDManagerRef ref, IOOptionBits)

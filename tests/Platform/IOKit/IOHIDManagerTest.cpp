@@ -120,6 +120,28 @@ TEST(IOHIDManager, ReportsRemovalsAndForgetsRemovedDevices)
     EXPECT_EQ(deviceWithProduct(manager.get(), 0x0001), nullptr);
 }
 
+// A later open lists the devices.
+TEST(IOHIDManager, IsNeitherMadeNorOpenedWithoutADescriptorToSpare)
+{
+    // The testbed takes a descriptor of its own, when it gets to it, for each file under /dev that
+    // the process opens: none may have been opened before the shortage.
+    if (testsupport::NoNewDescriptors::sanitizerNeedsThem())
+        GTEST_SKIP() << "the sanitizer needs descriptors of its own";
+    if (testsupport::handedToAFreshProcess())
+        return;
+    hidtest::HidTestbed bed;
+    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    {
+        testsupport::NoNewDescriptors none;
+        EXPECT_EQ(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone), nullptr);
+        EXPECT_EQ(IOHIDManagerOpen(manager.get(), kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    }
+    EXPECT_EQ(IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+    bed.addDevice({});
+    EXPECT_EQ(IOHIDManagerOpen(manager.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
+}
+
 TEST(IOHIDManager, NamesANodeItCannotOpenOnceWantedAndOpensItWhenUdevAnnouncesItAgain)
 {
     // Each node is named once per process.
