@@ -251,7 +251,12 @@ void HidTestbed::unplug(int device)
 
 void HidTestbed::announceChange(int device)
 {
-    umockdev_testbed_uevent(testbed, at(device).nodeSyspath.c_str(), "change");
+    announce(device, "change");
+}
+
+void HidTestbed::announce(int device, const char* action)
+{
+    umockdev_testbed_uevent(testbed, at(device).nodeSyspath.c_str(), action);
 }
 
 } // namespace hidtest

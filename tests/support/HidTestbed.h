@@ -75,6 +75,9 @@ public:
     void unplug(int device);
     // udev announces the node again, as it does once it has set the node up.
     void announceChange(int device);
+    // udev announces the node with the action given ("add", "change", "remove") and nothing else
+    // happens: the device stays in sysfs and keeps its node, as `udevadm trigger --action=...` does.
+    void announce(int device, const char* action);
 
 private:
     struct Device

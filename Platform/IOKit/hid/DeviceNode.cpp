@@ -145,6 +145,12 @@ void DeviceNode::reportOpenFailure()
 void DeviceNode::markRemoved()
 {
     std::lock_guard<std::mutex> guard(holdersLock);
+    markRemovedLocked();
+}
+
+// Under holdersLock.
+void DeviceNode::markRemovedLocked()
+{
     if (removed)
         return;
     removed = true;
@@ -174,6 +180,20 @@ bool DeviceNode::isRemoved() const
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     return removed;
+}
+
+// One step, so that nobody sees the node gone without udev's word once udev has said it.
+void DeviceNode::markRetired()
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    retired = true;
+    markRemovedLocked();
+}
+
+bool DeviceNode::isRetired() const
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    return retired;
 }
 
 void DeviceNode::addHolder(Holder* holder)

@@ -52,6 +52,10 @@ public:
     // once, when the reader has read what the node still held, or at once when nobody reads it.
     void markRemoved();
     bool isRemoved() const;
+    // udev has told of the node's removal, or an enumeration no longer lists it: from then on a
+    // device that udev announces at the same place is another one.
+    void markRetired();
+    bool isRetired() const;
     // A holder added once the node has gone is told as the others are. After removeHolder()
     // returns, the holder is not told again.
     void addHolder(Holder* holder);
@@ -60,6 +64,7 @@ public:
 private:
     void readingEnded(bool gone) override;
     bool startReading(std::shared_ptr<hidraw::HidrawNode> opened);
+    void markRemovedLocked();
     void forgetOpenedNode();
     void reportOpenFailure();
     void tellHolders();
@@ -77,6 +82,7 @@ private:
 
     mutable std::mutex holdersLock;
     bool removed = false;
+    bool retired = false;
     bool reading = false; // a reader runs, and has not handed on the last of a gone node
     std::vector<Holder*> holders;
 

@@ -221,9 +221,9 @@ void Device::stopQueue(QueueBuffer& queue)
     node->input().detach(&queue);
 }
 
-void Device::markRemoved()
+void Device::markRetired()
 {
-    node->markRemoved();
+    node->markRetired();
 }
 
 // Under the node's lock, on any thread.

@@ -62,7 +62,7 @@ private:
     void takeAnnouncements();
     // The entry of the node at the syspath, live or gone, or the end.
     std::vector<Known>::iterator entryFor(const std::string& syspath);
-    void add(const hidraw::NodeDescription& node);
+    void add(const hidraw::NodeDescription& node, hidraw::UdevAction action);
     IOReturn openMatched();
     void closeEntry(Known& entry);
     void removeNode(const std::string& syspath);
@@ -119,9 +119,9 @@ bool Manager::watch()
     if (!nodes)
         return false;
     watching = true;
-    DeviceDirectory::instance().markAbsentRemoved(*nodes);
+    DeviceDirectory::instance().retireAbsent(*nodes);
     for (const auto& node : *nodes)
-        add(node);
+        add(node, hidraw::UdevAction::add);
     return true;
 }
 
@@ -134,10 +134,10 @@ void Manager::takeAnnouncements()
             return;
         if (!watching)
             continue;
-        if (event->added)
-            add(event->node);
-        else
+        if (event->action == hidraw::UdevAction::remove)
             removeNode(event->node.syspath);
+        else
+            add(event->node, event->action);
     }
 }
 
@@ -148,8 +148,9 @@ std::vector<Manager::Known>::iterator Manager::entryFor(const std::string& syspa
 }
 
 // udev announces a node again once it has set it up (its permissions, for one): a node that
-// could not be opened before is tried again. A node that has gone is never offered again.
-void Manager::add(const hidraw::NodeDescription& node)
+// could not be opened before is tried again. A node that has gone is never offered again; after
+// udev's removal, a device added at its place is another one.
+void Manager::add(const hidraw::NodeDescription& node, hidraw::UdevAction action)
 {
     const auto entry = entryFor(node.syspath);
     if (entry != known.end())
@@ -158,7 +159,7 @@ void Manager::add(const hidraw::NodeDescription& node)
             entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
     }
-    Device* device = Device::create(DeviceDirectory::instance().acquire(node));
+    Device* device = Device::create(DeviceDirectory::instance().acquire(node, action));
     if (device->isRemoved())
     {
         device->release();
@@ -169,13 +170,14 @@ void Manager::add(const hidraw::NodeDescription& node)
 }
 
 // The object stays open, so that its reader hands on what the device wrote before it left; it
-// closes when its last holder lets it go.
+// closes when its last holder lets it go. The node retired is the one this manager's entry
+// stands for: another manager may have made a new one at the same place already.
 void Manager::removeNode(const std::string& syspath)
 {
     const auto entry = entryFor(syspath);
     if (entry == known.end())
         return;
-    entry->device->markRemoved();
+    entry->device->markRetired();
     if (entry->matched)
         queue(false, entry->device);
     Device* device = entry->device;

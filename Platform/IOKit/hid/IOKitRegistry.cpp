@@ -100,7 +100,7 @@ Device* deviceForService(io_service_t service)
     {
         if (node.syspath != *syspath)
             continue;
-        return Device::create(DeviceDirectory::instance().acquire(node));
+        return Device::create(DeviceDirectory::instance().acquire(node, hidraw::UdevAction::add));
     }
     return nullptr;
 }

@@ -157,12 +157,13 @@ std::optional<NodeMonitor::Event> NodeMonitor::receive()
         std::optional<Event> event;
         if (action == "add" || action == "change")
         {
+            const UdevAction kind = action == "add" ? UdevAction::add : UdevAction::change;
             if (auto description = describe(node))
-                event = Event{true, std::move(*description)};
+                event = Event{kind, std::move(*description)};
         }
         else if (action == "remove")
         {
-            event = Event{false, NodeDescription{text(udev_device_get_syspath(node)), {}, {}}};
+            event = Event{UdevAction::remove, NodeDescription{text(udev_device_get_syspath(node)), {}, {}}};
         }
         udev_device_unref(node);
         if (event)

@@ -456,6 +456,7 @@ TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
     IOHIDDeviceScheduleWithRunLoop(made.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 
     bed.announceChange(old);
+    bed.announce(old, "add"); // stale: udev has not yet told of the removal
     runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
     bed.announceRemoval(old);
@@ -465,6 +466,33 @@ TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
     EXPECT_TRUE(devicesOf(manager.get()).empty());
     EXPECT_EQ(madeRemovals, 1);
     IOHIDDeviceRegisterRemovalCallback(made.get(), nullptr, nullptr);
+}
+
+// udevadm trigger --action=remove, then --action=add: the device never left, and its node stays.
+TEST_F(ReplugTest, OffersAfreshADeviceThatUdevAnnouncesRemovedAndThenAdded)
+{
+    schedule();
+    bed.announce(old, "remove");
+    ASSERT_TRUE(runUntil([&] { return log.has("removal 1"); }));
+    bed.announceChange(old); // of a node that has gone: nothing
+    runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(log.events.size(), 3u);
+    bed.announce(old, "add");
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 4; }));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"arrival 1", "device removal", "removal 1", "arrival 1"}));
+
+    IOHIDDeviceRef fresh = deviceWithProduct(manager.get(), 0x0001);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, device);
+    IOHIDElementRef input = elementsOf(fresh).at(1);
+    ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1)));
+    EXPECT_TRUE(runUntil([&] { return valueOf(fresh, input) == 1; }, false));
+    const auto report = pattern(64, 2);
+    EXPECT_EQ(IOHIDDeviceSetReport(fresh, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+    EXPECT_TRUE(bed.readOutputReport(old, 65).has_value());
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
 }
 
 // The removal and the next arrival still come after an open that could not start the node's reader.
