@@ -249,6 +249,14 @@ void HidTestbed::unplug(int device)
     announceRemoval(device);
 }
 
+size_t HidTestbed::descriptorsHeld() const
+{
+    size_t held = 0;
+    for (const Device& device : devices)
+        held += size_t(device.fd >= 0) + size_t(device.ptyFd >= 0);
+    return held;
+}
+
 void HidTestbed::announceChange(int device)
 {
     announce(device, "change");

@@ -160,13 +160,17 @@ void DeviceNode::markRemovedLocked()
         tellHolders();
 }
 
+// Once a node that has gone has been read to its end, its file goes with its reader: only a send
+// under way may still hold it, and fails at once.
 void DeviceNode::readingEnded(bool gone)
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     reading = false;
     removed = removed || gone;
-    if (removed)
-        tellHolders();
+    if (!removed)
+        return;
+    forgetOpenedNode();
+    tellHolders();
 }
 
 // Under holdersLock; a holder already told takes no notice.

@@ -1,6 +1,7 @@
 // The hidraw node behind every device object of it: open while any of them has it open, read by
 // one thread for all of them, and gone for all of them at once, once what it still held has been
-// handed on.
+// handed on. A node that has gone keeps neither its file nor its reader, however long its objects
+// stay open.
 #pragma once
 
 #include "../native/HidrawNode.h"
@@ -42,7 +43,7 @@ public:
     // kIOReturnNoResources, with the node as it was, when its file or its reader cannot be made.
     IOReturn open();
     void close();
-    // The open node, while anybody has it open.
+    // The open node, while anybody has it open, until it has gone and been read to its end.
     std::shared_ptr<hidraw::HidrawNode> openedNode();
     // Somebody wants its reports or sends to it: from then on a node that cannot be opened is
     // named on standard error, once. Other nodes that nobody uses stay silent.

@@ -409,9 +409,10 @@ IOReturn Device::sendReport(IOHIDReportType type, CFIndex reportId, const uint8_
     if (length < 0 || (report == nullptr && length > 0) || reportId < 0 || reportId > 0xFF)
         return kIOReturnBadArgument;
     node->want();
+    // A node that has gone lets go of its file once it has been read to its end.
     const auto current = openNode();
     if (!current)
-        return kIOReturnNotOpen;
+        return isRemoved() ? kIOReturnNotAttached : kIOReturnNotOpen;
 
     const bool startsWithId = reportId != 0 && length > 0 && report[0] == reportId;
     const size_t total = size_t(length) + (startsWithId ? 0 : 1);

@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace hidapi;
@@ -506,6 +510,94 @@ TEST_F(ReplugTest, TellsTheRemovalOfADeviceThatCouldNotBeOpenedForWantOfAThread)
     schedule();
     replug();
     expectEventsOnceTheNewDeviceArrived({"arrival 1", "device removal", "removal 1", "arrival 2"});
+}
+
+namespace
+{
+
+// The process's open descriptors of the kinds that device objects keep, device files and eventfds,
+// but the testbed's own.
+size_t openDescriptors(const hidtest::HidTestbed& bed)
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    {
+        std::error_code error;
+        struct stat file = {};
+        if (std::filesystem::read_symlink(entry.path(), error) == "anon_inode:[eventfd]" ||
+            (::stat(entry.path().c_str(), &file) == 0 && S_ISCHR(file.st_mode)))
+            ++count;
+    }
+    return count - bed.descriptorsHeld();
+}
+
+// VmSize, in bytes.
+long long addressSpace()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoll(line.substr(7)) * 1024;
+    return 0;
+}
+
+long long threadStackSize()
+{
+    pthread_attr_t attributes;
+    pthread_getattr_default_np(&attributes);
+    size_t size = 0;
+    pthread_attr_getstacksize(&attributes, &size);
+    pthread_attr_destroy(&attributes);
+    return (long long)size;
+}
+
+} // namespace
+
+// A caller keeps and opens the object of each device that arrives, as a HID library's device list
+// does. Once a device has gone, and its node has been read to its end, the node's file, its
+// wake-up and its reader go all the same: a kept object costs its own wake-up, and no more.
+TEST(IOHIDManager, KeepsNeitherTheFileNorTheReaderOfAGoneDeviceWhoseObjectsAreKeptOpen)
+{
+    hidtest::HidTestbed bed;
+    const auto manager = openManager();
+    CallbackLog log;
+    log.listenTo(manager.get());
+    std::vector<cf::Owned<CFTypeRef>> kept;
+    const auto plugInAndOut = [&](bool keep)
+    {
+        for (int cycle = 0; cycle < 10; ++cycle)
+        {
+            const int index = bed.addDevice({.productId = 0x0001});
+            ASSERT_TRUE(runUntil([&] { return log.events.size() % 2 == 1; }));
+            IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+            if (keep)
+            {
+                kept.emplace_back(CFRetain(device));
+                ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+            }
+            bed.unplug(index);
+            ASSERT_TRUE(runUntil([&] { return log.events.size() % 2 == 0; }));
+        }
+    };
+    plugInAndOut(false); // what the first cycles set up for good is not counted
+    const size_t descriptors = openDescriptors(bed);
+    const long long space = addressSpace();
+    plugInAndOut(false);
+    ASSERT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors; }));
+    const long long grownWithout = addressSpace() - space;
+
+    plugInAndOut(true);
+    EXPECT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors + kept.size(); }))
+        << openDescriptors(bed) - descriptors << " descriptors more";
+    const long long grownKeeping = addressSpace() - space - grownWithout;
+    EXPECT_LT(grownKeeping - grownWithout, 2 * threadStackSize());
+    for (const auto& object : kept)
+        EXPECT_EQ(IOHIDDeviceClose(static_cast<IOHIDDeviceRef>(const_cast<void*>(object.get())),
+                                   kIOHIDOptionsTypeNone),
+                  kIOReturnSuccess);
+    EXPECT_EQ(IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    kept.clear();
+    EXPECT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors; }));
 }
 
 TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
