@@ -88,6 +88,7 @@ private:
     struct Mode
     {
         os::EpollSet epoll;
+        bool woken = false; // the epoll set watches the wake-up event
         WorkList work;
         WorkList spare; // emptied work, kept with its capacity so that posting allocates nothing
     };
@@ -101,6 +102,7 @@ private:
 
     // Needs m_lock. Modes live as long as the run loop, so references to them stay valid.
     Mode& mode(std::string_view name);
+    void prepare(Mode& mode);
     bool performPostedWork(Mode& mode);
     bool waitAndDispatch(Mode& mode, int timeoutMs);
     int waitBriefSpinFirst(Mode& mode, epoll_event* events, int capacity, int timeoutMs);
@@ -152,11 +154,17 @@ RunLoop::Mode& RunLoop::mode(std::string_view name)
         found = m_modes.emplace(std::string(name), nullptr).first;
     auto& slot = found->second;
     if (!slot)
-    {
         slot = std::make_unique<Mode>();
-        slot->epoll.add(m_wake.fd(), kWakeTag);
-    }
+    prepare(*slot);
     return *slot;
+}
+
+// Needs m_lock. What could not be made for want of descriptors is made at the mode's next use, so
+// that a source refused once is not refused for good.
+void RunLoop::prepare(Mode& current)
+{
+    if (!current.woken)
+        current.woken = m_wake.open() && current.epoll.open() && current.epoll.add(m_wake.fd(), kWakeTag);
 }
 
 CFRunLoopRunResult RunLoop::run(std::string_view name, CFTimeInterval seconds, bool returnAfterSourceHandled)

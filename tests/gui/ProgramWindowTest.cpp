@@ -395,6 +395,8 @@ protected:
         {"plugIn", [this] { device ? device->plugIn() : plugIn({}); }},
         {"unplug", [this] { device->unplug(); }},
         {"leaveAnnouncedOnceMore", [this] { device->leaveAnnouncedOnceMore(); }},
+        {"announceRemoval", [this] { device->announceRemoval(); }},
+        {"announceArrival", [this] { device->announceArrival(); }},
         {"release", [this] { device->release(); }},
         {"held", [this] { ASSERT_TRUE(eventually([this] { return !device->received().blocks.empty(); })); }},
         {"sigterm", [this] { ::kill(run->pid, SIGTERM); }},
@@ -459,6 +461,9 @@ const Journey journeys[] = {
      "start 00-1-0 right 00-1-2 right 00-1-4 right end"},
     {"ToNoDeviceWhenAGoneNodeIsAnnouncedOnceMore", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
      "start 00-1-0 right 00-1-2 leaveAnnouncedOnceMore 00-1-1 right end"},
+    // udevadm trigger --action=remove, then --action=add: the device never left.
+    {"ToSuccessWhenUdevRemovesAndAddsTheDeviceAgain", true, hidtest::TrvQ8Faults{},
+     "start 00-1-0 right 00-1-2 announceRemoval 00-1-1 announceArrival 00-1-2 right 00-1-4 right end"},
     // The platform's quit requests end the program through its shutdown, during an update too.
     {"UntilSigterm", UpdateFileKind::valid, {}, "start 00-1-0 sigterm end"},
     {"UntilSigint", UpdateFileKind::valid, {}, "start 00-1-0 sigint end"},

@@ -249,9 +249,22 @@ void HidTestbed::unplug(int device)
     announceRemoval(device);
 }
 
+size_t HidTestbed::descriptorsHeld() const
+{
+    size_t held = 0;
+    for (const Device& device : devices)
+        held += size_t(device.fd >= 0) + size_t(device.ptyFd >= 0);
+    return held;
+}
+
 void HidTestbed::announceChange(int device)
 {
-    umockdev_testbed_uevent(testbed, at(device).nodeSyspath.c_str(), "change");
+    announce(device, "change");
+}
+
+void HidTestbed::announce(int device, const char* action)
+{
+    umockdev_testbed_uevent(testbed, at(device).nodeSyspath.c_str(), action);
 }
 
 } // namespace hidtest

@@ -75,6 +75,12 @@ public:
     void unplug(int device);
     // udev announces the node again, as it does once it has set the node up.
     void announceChange(int device);
+    // How many descriptors the testbed holds itself, for a test that counts the program's: for
+    // each device one end of its node, and the other until it hangs up.
+    size_t descriptorsHeld() const;
+    // udev announces the node with the action given ("add", "change", "remove") and nothing else
+    // happens: the device stays in sysfs and keeps its node, as `udevadm trigger --action=...` does.
+    void announce(int device, const char* action);
 
 private:
     struct Device

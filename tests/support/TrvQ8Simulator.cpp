@@ -82,6 +82,10 @@ void TrvQ8Simulator::serve()
                 reply(held->first, held->second);
             else if (what == Request::leaveAnnouncedOnceMore && plugged)
                 leaveAnnouncedAgain();
+            else if (what == Request::announceRemoval && plugged)
+                bed.announce(currentDevice, "remove");
+            else if (what == Request::announceArrival && plugged)
+                bed.announce(currentDevice, "add");
             pending = Request::none;
         }
         if (!plugged)

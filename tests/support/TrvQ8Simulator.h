@@ -117,6 +117,10 @@ public:
     // The kernel lets the device go; a moment later udev announces its node once more
     // ("change"), and a moment after that tells of its removal.
     void leaveAnnouncedOnceMore() { request(Request::leaveAnnouncedOnceMore); }
+    // udev announces the device's removal, or its arrival, while it stays plugged in, as
+    // `udevadm trigger --action=remove` (or add) makes it do.
+    void announceRemoval() { request(Request::announceRemoval); }
+    void announceArrival() { request(Request::announceArrival); }
 
     TrvQ8Received received() const;
 
@@ -127,7 +131,9 @@ private:
         unplug,
         plugIn,
         release,
-        leaveAnnouncedOnceMore
+        leaveAnnouncedOnceMore,
+        announceRemoval,
+        announceArrival
     };
     void request(Request what);
     void serve();

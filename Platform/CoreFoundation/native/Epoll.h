@@ -1,6 +1,7 @@
 // The Linux primitives under the run loop: an epoll set and an eventfd for wake-ups.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <sys/epoll.h>
 
@@ -16,7 +17,10 @@ public:
     EpollSet(const EpollSet&) = delete;
     EpollSet& operator=(const EpollSet&) = delete;
 
-    int fd() const { return m_fd; }
+    // Makes the instance if it could not be made before (for want of descriptors); false while
+    // it still cannot be. One caller at a time.
+    bool open();
+    int fd() const { return m_fd.load(); }
     // Watches the descriptor for reading (hang-ups and errors are always reported).
     bool add(int fd, uint64_t tag);
     void remove(int fd);
@@ -24,7 +28,7 @@ public:
     int wait(epoll_event* events, int capacity, int timeoutMs);
 
 private:
-    int m_fd;
+    std::atomic<int> m_fd;
 };
 
 // A counter descriptor that polls readable after signal() until drain().
@@ -36,12 +40,14 @@ public:
     WakeEvent(const WakeEvent&) = delete;
     WakeEvent& operator=(const WakeEvent&) = delete;
 
-    int fd() const { return m_fd; }
+    // As EpollSet::open().
+    bool open();
+    int fd() const { return m_fd.load(); }
     void signal();
     void drain();
 
 private:
-    int m_fd;
+    std::atomic<int> m_fd;
 };
 
 } // namespace cf::os

@@ -12,7 +12,8 @@ DeviceDirectory& DeviceDirectory::instance()
     return *directory;
 }
 
-std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescription& description)
+std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescription& description,
+                                                     hidraw::UdevAction action)
 {
     std::vector<std::shared_ptr<DeviceNode>> live; // let go once the lock is
     std::lock_guard<std::mutex> guard(lock);
@@ -25,7 +26,10 @@ std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescripti
             continue;
         if (node->isRemoved())
         {
-            gone = node;
+            // Once udev has told of its removal, an "add" (or a listing) at its place is a device
+            // arriving afresh; before, it is a stale one, and offers no dead node.
+            if (action != hidraw::UdevAction::add || !node->isRetired())
+                gone = node;
         }
         else if (node->description() == description)
         {
@@ -46,7 +50,7 @@ std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescripti
     return found ? found : gone;
 }
 
-void DeviceDirectory::markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present)
+void DeviceDirectory::retireAbsent(const std::vector<hidraw::NodeDescription>& present)
 {
     std::vector<std::shared_ptr<DeviceNode>> live;
     std::lock_guard<std::mutex> guard(lock);
@@ -57,7 +61,7 @@ void DeviceDirectory::markAbsentRemoved(const std::vector<hidraw::NodeDescriptio
                                         [&](const hidraw::NodeDescription& description)
                                         { return description.syspath == node->description().syspath; });
         if (!listed)
-            node->markRemoved();
+            node->markRetired();
     }
 }
 

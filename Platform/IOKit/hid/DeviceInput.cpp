@@ -54,12 +54,21 @@ DeviceInput::~DeviceInput()
     stop();
 }
 
-void DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
+bool DeviceInput::start(std::shared_ptr<hidraw::HidrawNode> opened)
 {
     stop();
     forgetValues();
+    std::lock_guard<std::mutex> guard(readerLock);
+    try
+    {
+        reader = std::thread([this, opened] { run(opened); });
+    }
+    catch (const std::exception&) // std::system_error, or std::bad_alloc for the thread's state
+    {
+        return false;
+    }
     node = std::move(opened);
-    reader = std::thread([this, reading = node] { run(reading); });
+    return true;
 }
 
 // What the node said before it was last closed may no longer hold, and the next holder's queues
@@ -76,13 +85,20 @@ void DeviceInput::forgetValues()
     }
 }
 
+// Outside readerLock while it waits: the reader takes it at its end.
 void DeviceInput::stop()
 {
-    if (node)
-        node->stop();
-    if (reader.joinable())
-        reader.join();
-    node.reset();
+    std::shared_ptr<hidraw::HidrawNode> reading;
+    std::thread ending;
+    {
+        std::lock_guard<std::mutex> guard(readerLock);
+        reading = std::move(node);
+        ending = std::move(reader);
+    }
+    if (reading)
+        reading->stop();
+    if (ending.joinable())
+        ending.join();
 }
 
 void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
@@ -91,14 +107,31 @@ void DeviceInput::run(std::shared_ptr<hidraw::HidrawNode> reading)
     for (;;)
     {
         const auto result = reading->waitAndRead(buffer);
-        if (result.status == hidraw::HidrawNode::ReadStatus::stopped ||
-            result.status == hidraw::HidrawNode::ReadStatus::gone)
+        if (result.status == hidraw::HidrawNode::ReadStatus::stopped)
         {
-            listener.readingEnded(result.status == hidraw::HidrawNode::ReadStatus::gone);
+            listener.readingEnded(false);
+            return;
+        }
+        if (result.status == hidraw::HidrawNode::ReadStatus::gone)
+        {
+            listener.readingEnded(true);
+            letGoOfGoneNode();
             return;
         }
         handleReport(std::span<const uint8_t>(buffer.data(), result.length), monotonicNanoseconds());
     }
+}
+
+// The reader's last act once a node that has gone has been read to its end and its holders told:
+// nobody need stop it, so it ends on its own, its node's file closing as it does, unless stop()
+// is already waiting for it. Nothing of this object is touched after.
+void DeviceInput::letGoOfGoneNode()
+{
+    std::lock_guard<std::mutex> guard(readerLock);
+    if (reader.get_id() != std::this_thread::get_id())
+        return;
+    reader.detach();
+    node.reset();
 }
 
 void DeviceInput::handleReport(std::span<const uint8_t> report, uint64_t timestamp)

@@ -18,8 +18,8 @@ namespace iohid
 class DeviceInput
 {
 public:
-    // Told on the reader thread as its last act: `gone` when the node has gone, after everything
-    // the node still held has been handed on.
+    // Told on the reader thread once it has read its last report: `gone` when the node has gone,
+    // after everything the node still held has been handed on.
     struct Listener
     {
         virtual void readingEnded(bool gone) = 0;
@@ -46,9 +46,10 @@ public:
     DeviceInput(const DeviceInput&) = delete;
     DeviceInput& operator=(const DeviceInput&) = delete;
 
-    // Starts reading the node on a new thread, with no value known yet; stop() ends the thread and
-    // waits for it. A node that has gone is read to its end first.
-    void start(std::shared_ptr<hidraw::HidrawNode> node);
+    // Starts reading the node on a new thread, with no value known yet; false, with nothing
+    // started, when no thread can be made. stop() ends the thread and waits for it. A node that has
+    // gone is read to its end first; the reader then lets go of the node and of itself.
+    bool start(std::shared_ptr<hidraw::HidrawNode> node);
     void stop();
 
     // The longest report one read takes.
@@ -84,6 +85,7 @@ private:
 
     void forgetValues();
     void run(std::shared_ptr<hidraw::HidrawNode> node);
+    void letGoOfGoneNode();
     void handleReport(std::span<const uint8_t> report, uint64_t timestamp);
     void updateElement(size_t index, std::span<const uint8_t> data, uint64_t timestamp);
 
@@ -102,6 +104,7 @@ private:
     std::vector<QueueBuffer*> queues;
     std::vector<uint8_t> scratch;
 
+    std::mutex readerLock; // the reader and its node, for start(), stop() and the reader's own end
     std::shared_ptr<hidraw::HidrawNode> node;
     std::thread reader;
 };

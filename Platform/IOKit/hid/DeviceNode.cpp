@@ -1,5 +1,7 @@
 #include "DeviceNode.h"
 
+#include "../native/SystemResources.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -42,7 +44,7 @@ IOReturn openError(int error)
     case ENXIO:
         return kIOReturnNotAttached;
     default:
-        return kIOReturnError;
+        return hidraw::isShortOfResources(error) ? kIOReturnNoResources : kIOReturnError;
     }
 }
 
@@ -66,19 +68,24 @@ IOReturn DeviceNode::open()
     }
     int error = 0;
     auto node = hidraw::HidrawNode::open(this->node.devnode, error);
-    openFailure = node ? 0 : error;
-    if (!node)
+    // A shortage passes and says nothing of the node: it is not named as one that cannot be opened.
+    if (!node && !hidraw::isShortOfResources(error))
     {
+        openFailure = error;
         reportOpenFailure();
-        return openError(error);
     }
+    if (!node)
+        return openError(error);
+    openFailure = 0;
+    if (!startReading(std::move(node)))
+        return kIOReturnNoResources;
     openers = 1;
-    startReading(std::move(node));
     return kIOReturnSuccess;
 }
 
-// Under lifecycleLock.
-void DeviceNode::startReading(std::shared_ptr<hidraw::HidrawNode> opened)
+// Under lifecycleLock. When no reader can be started the node is closed again, as if its reader
+// had ended at once.
+bool DeviceNode::startReading(std::shared_ptr<hidraw::HidrawNode> opened)
 {
     {
         // One step for markRemoved(): the node it marks gone is the one that is read.
@@ -91,7 +98,17 @@ void DeviceNode::startReading(std::shared_ptr<hidraw::HidrawNode> opened)
         if (removed)
             opened->markGone(); // gone while it opened
     }
-    inputSide.start(std::move(opened));
+    if (inputSide.start(std::move(opened)))
+        return true;
+    forgetOpenedNode();
+    readingEnded(false);
+    return false;
+}
+
+void DeviceNode::forgetOpenedNode()
+{
+    std::lock_guard<std::mutex> guard(nodeLock);
+    opened.reset();
 }
 
 void DeviceNode::close()
@@ -99,10 +116,7 @@ void DeviceNode::close()
     std::lock_guard<std::mutex> guard(lifecycleLock);
     if (openers == 0 || --openers > 0)
         return;
-    {
-        std::lock_guard<std::mutex> nodeGuard(nodeLock);
-        opened.reset();
-    }
+    forgetOpenedNode();
     inputSide.stop();
 }
 
@@ -131,6 +145,12 @@ void DeviceNode::reportOpenFailure()
 void DeviceNode::markRemoved()
 {
     std::lock_guard<std::mutex> guard(holdersLock);
+    markRemovedLocked();
+}
+
+// Under holdersLock.
+void DeviceNode::markRemovedLocked()
+{
     if (removed)
         return;
     removed = true;
@@ -140,13 +160,17 @@ void DeviceNode::markRemoved()
         tellHolders();
 }
 
+// Once a node that has gone has been read to its end, its file goes with its reader: only a send
+// under way may still hold it, and fails at once.
 void DeviceNode::readingEnded(bool gone)
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     reading = false;
     removed = removed || gone;
-    if (removed)
-        tellHolders();
+    if (!removed)
+        return;
+    forgetOpenedNode();
+    tellHolders();
 }
 
 // Under holdersLock; a holder already told takes no notice.
@@ -160,6 +184,20 @@ bool DeviceNode::isRemoved() const
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     return removed;
+}
+
+// One step, so that nobody sees the node gone without udev's word once udev has said it.
+void DeviceNode::markRetired()
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    retired = true;
+    markRemovedLocked();
+}
+
+bool DeviceNode::isRetired() const
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    return retired;
 }
 
 void DeviceNode::addHolder(Holder* holder)

@@ -1,6 +1,7 @@
 // The hidraw node behind every device object of it: open while any of them has it open, read by
 // one thread for all of them, and gone for all of them at once, once what it still held has been
-// handed on.
+// handed on. A node that has gone keeps neither its file nor its reader, however long its objects
+// stay open.
 #pragma once
 
 #include "../native/HidrawNode.h"
@@ -39,9 +40,10 @@ public:
     DeviceInput& input() { return inputSide; }
 
     // One opener more or less: the first opens the node and starts reading it, the last stops.
+    // kIOReturnNoResources, with the node as it was, when its file or its reader cannot be made.
     IOReturn open();
     void close();
-    // The open node, while anybody has it open.
+    // The open node, while anybody has it open, until it has gone and been read to its end.
     std::shared_ptr<hidraw::HidrawNode> openedNode();
     // Somebody wants its reports or sends to it: from then on a node that cannot be opened is
     // named on standard error, once. Other nodes that nobody uses stay silent.
@@ -51,6 +53,10 @@ public:
     // once, when the reader has read what the node still held, or at once when nobody reads it.
     void markRemoved();
     bool isRemoved() const;
+    // udev has told of the node's removal, or an enumeration no longer lists it: from then on a
+    // device that udev announces at the same place is another one.
+    void markRetired();
+    bool isRetired() const;
     // A holder added once the node has gone is told as the others are. After removeHolder()
     // returns, the holder is not told again.
     void addHolder(Holder* holder);
@@ -58,7 +64,9 @@ public:
 
 private:
     void readingEnded(bool gone) override;
-    void startReading(std::shared_ptr<hidraw::HidrawNode> opened);
+    bool startReading(std::shared_ptr<hidraw::HidrawNode> opened);
+    void markRemovedLocked();
+    void forgetOpenedNode();
     void reportOpenFailure();
     void tellHolders();
 
@@ -75,6 +83,7 @@ private:
 
     mutable std::mutex holdersLock;
     bool removed = false;
+    bool retired = false;
     bool reading = false; // a reader runs, and has not handed on the last of a gone node
     std::vector<Holder*> holders;
 

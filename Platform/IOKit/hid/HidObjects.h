@@ -87,9 +87,9 @@ public:
     // Opens nest, and end with this object: its reports, values, queues and sends need its own.
     IOReturn open();
     IOReturn close();
-    // The device has gone, for every object of it: sends fail at once, and removal callbacks come
-    // due once the reports it wrote before it left have been kept.
-    void markRemoved();
+    // udev has told that the device has gone, for every object of it: sends fail at once, and
+    // removal callbacks come due once the reports it wrote before it left have been kept.
+    void markRetired();
     bool isRemoved() const { return node->isRemoved(); }
 
     // While a removal callback is armed (registered, and the device scheduled) the device holds
@@ -174,6 +174,10 @@ private:
     RunLoopSchedule runLoops;
 };
 
+// Run by every delivery of a device object's callbacks between its look at the removal and its
+// hand-over of the reports; null but in tests, which hold a delivery there.
+std::atomic<void (*)()>& deliveryBetweenRemovalAndReports();
+
 class Queue final : public cf::Object
 {
 public:
@@ -208,11 +212,14 @@ class DeviceDirectory
 public:
     static DeviceDirectory& instance();
 
-    // The node for the description: the live one, known or new, or the one that has gone from the
-    // same place.
-    std::shared_ptr<DeviceNode> acquire(const hidraw::NodeDescription& description);
-    // Marks removed every node that is not among `present`.
-    void markAbsentRemoved(const std::vector<hidraw::NodeDescription>& present);
+    // The node for the description as udev lists it or announces it (`action`): the live one,
+    // known or new, or the one that has gone from the same place. After udev's removal, a device
+    // that is listed or added there is a new one; until then, and for a change, a node that has
+    // gone stays gone.
+    std::shared_ptr<DeviceNode> acquire(const hidraw::NodeDescription& description,
+                                        hidraw::UdevAction action);
+    // Marks retired every node that is not among `present`.
+    void retireAbsent(const std::vector<hidraw::NodeDescription>& present);
 
 private:
     std::vector<std::shared_ptr<DeviceNode>> liveNodes();

@@ -36,6 +36,12 @@ Device* deviceOf(IOHIDDeviceRef ref)
 
 } // namespace
 
+std::atomic<void (*)()>& deliveryBetweenRemovalAndReports()
+{
+    static std::atomic<void (*)()> step{nullptr};
+    return step;
+}
+
 CFTypeID Device::staticTypeID()
 {
     static const CFTypeID id = cf::registerType("IOHIDDevice");
@@ -215,9 +221,9 @@ void Device::stopQueue(QueueBuffer& queue)
     node->input().detach(&queue);
 }
 
-void Device::markRemoved()
+void Device::markRetired()
 {
-    node->markRemoved();
+    node->markRetired();
 }
 
 // Under the node's lock, on any thread.
@@ -334,6 +340,8 @@ void Device::deliver(void* info)
         return;
     // A removal comes due only after every report read before it has been kept: those go first.
     const bool removalDue = device->removal.load() == Removal::due;
+    if (const auto between = deliveryBetweenRemovalAndReports().load())
+        between();
     if (device->deliverReports(hold) && removalDue)
         device->deliverRemoval();
 }
@@ -401,9 +409,10 @@ IOReturn Device::sendReport(IOHIDReportType type, CFIndex reportId, const uint8_
     if (length < 0 || (report == nullptr && length > 0) || reportId < 0 || reportId > 0xFF)
         return kIOReturnBadArgument;
     node->want();
+    // A node that has gone lets go of its file once it has been read to its end.
     const auto current = openNode();
     if (!current)
-        return kIOReturnNotOpen;
+        return isRemoved() ? kIOReturnNotAttached : kIOReturnNotOpen;
 
     const bool startsWithId = reportId != 0 && length > 0 && report[0] == reportId;
     const size_t total = size_t(length) + (startsWithId ? 0 : 1);

@@ -1,3 +1,4 @@
+#include "../native/SystemResources.h"
 #include "CFValues.h"
 #include "HidObjects.h"
 
@@ -17,10 +18,14 @@ public:
         return id;
     }
 
-    Manager()
-        : cf::Object(staticTypeID()), monitor(hidraw::NodeMonitor::create()),
-          runLoops("IOHIDManager", &Manager::deliver, this, monitor ? monitor->fd() : -1)
+    // Null when udev cannot be watched for want of descriptors or memory. Elsewhere (no netlink,
+    // say) the manager lists the devices present, and hears of no arrival or removal.
+    static Manager* create()
     {
+        auto monitor = hidraw::NodeMonitor::create();
+        if (!monitor && hidraw::isShortOfResources(errno))
+            return nullptr;
+        return new Manager(std::move(monitor));
     }
 
     void setCriteria(std::vector<cf::Owned<CFDictionaryRef>> dictionaries);
@@ -46,13 +51,20 @@ private:
         Device* device; // retained
     };
 
+    explicit Manager(std::unique_ptr<hidraw::NodeMonitor> udevMonitor)
+        : cf::Object(staticTypeID()), monitor(std::move(udevMonitor)),
+          runLoops("IOHIDManager", &Manager::deliver, this, monitor ? monitor->fd() : -1)
+    {
+    }
     ~Manager() override;
     bool fits(const Device& device) const;
-    void watch();
+    bool watch();
     void takeAnnouncements();
     // The entry of the node at the syspath, live or gone, or the end.
     std::vector<Known>::iterator entryFor(const std::string& syspath);
-    void add(const hidraw::NodeDescription& node);
+    void add(const hidraw::NodeDescription& node, hidraw::UdevAction action);
+    IOReturn openMatched();
+    void closeEntry(Known& entry);
     void removeNode(const std::string& syspath);
     void updateMatch(Known& known);
     void queue(bool arrived, Device* device);
@@ -97,16 +109,20 @@ bool Manager::fits(const Device& device) const
                        { return device.matches(dictionary.get()); });
 }
 
-// Listens before listing, so that no arrival falls between the two.
-void Manager::watch()
+// Listens before listing, so that no arrival falls between the two. False when the devices cannot
+// be listed: nothing is taken for gone then, and the next call tries again.
+bool Manager::watch()
 {
     if (watching)
-        return;
-    watching = true;
+        return true;
     const auto nodes = hidraw::enumerateNodes();
-    DeviceDirectory::instance().markAbsentRemoved(nodes);
-    for (const auto& node : nodes)
-        add(node);
+    if (!nodes)
+        return false;
+    watching = true;
+    DeviceDirectory::instance().retireAbsent(*nodes);
+    for (const auto& node : *nodes)
+        add(node, hidraw::UdevAction::add);
+    return true;
 }
 
 void Manager::takeAnnouncements()
@@ -118,10 +134,10 @@ void Manager::takeAnnouncements()
             return;
         if (!watching)
             continue;
-        if (event->added)
-            add(event->node);
-        else
+        if (event->action == hidraw::UdevAction::remove)
             removeNode(event->node.syspath);
+        else
+            add(event->node, event->action);
     }
 }
 
@@ -132,8 +148,9 @@ std::vector<Manager::Known>::iterator Manager::entryFor(const std::string& syspa
 }
 
 // udev announces a node again once it has set it up (its permissions, for one): a node that
-// could not be opened before is tried again. A node that has gone is never offered again.
-void Manager::add(const hidraw::NodeDescription& node)
+// could not be opened before is tried again. A node that has gone is never offered again; after
+// udev's removal, a device added at its place is another one.
+void Manager::add(const hidraw::NodeDescription& node, hidraw::UdevAction action)
 {
     const auto entry = entryFor(node.syspath);
     if (entry != known.end())
@@ -142,7 +159,7 @@ void Manager::add(const hidraw::NodeDescription& node)
             entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
     }
-    Device* device = Device::create(DeviceDirectory::instance().acquire(node));
+    Device* device = Device::create(DeviceDirectory::instance().acquire(node, action));
     if (device->isRemoved())
     {
         device->release();
@@ -153,13 +170,14 @@ void Manager::add(const hidraw::NodeDescription& node)
 }
 
 // The object stays open, so that its reader hands on what the device wrote before it left; it
-// closes when its last holder lets it go.
+// closes when its last holder lets it go. The node retired is the one this manager's entry
+// stands for: another manager may have made a new one at the same place already.
 void Manager::removeNode(const std::string& syspath)
 {
     const auto entry = entryFor(syspath);
     if (entry == known.end())
         return;
-    entry->device->markRemoved();
+    entry->device->markRetired();
     if (entry->matched)
         queue(false, entry->device);
     Device* device = entry->device;
@@ -180,9 +198,7 @@ void Manager::updateMatch(Known& entry)
     else if (!fitting && entry.matched)
     {
         entry.matched = false;
-        if (entry.opened)
-            entry.device->close();
-        entry.opened = false;
+        closeEntry(entry);
     }
 }
 
@@ -216,13 +232,44 @@ void Manager::setCriteria(std::vector<cf::Owned<CFDictionaryRef>> dictionaries)
 IOReturn Manager::open()
 {
     std::lock_guard<std::mutex> guard(lock);
-    watch();
+    if (!watch())
+        return kIOReturnNoResources;
     takeAnnouncements();
-    opened = true;
+    const IOReturn result = openMatched();
+    if (result == kIOReturnSuccess)
+        opened = true;
+    return result;
+}
+
+// Under lock. A device that cannot be opened for want of resources fails the whole open, and what
+// this open opened is closed again; any other failure is the device's own, and udev's next word
+// of it tries again.
+IOReturn Manager::openMatched()
+{
+    std::vector<Known*> openedNow;
     for (Known& entry : known)
-        if (entry.matched && !entry.opened)
-            entry.opened = entry.device->open() == kIOReturnSuccess;
+    {
+        if (!entry.matched || entry.opened)
+            continue;
+        const IOReturn result = entry.device->open();
+        if (result == kIOReturnNoResources)
+        {
+            for (Known* undone : openedNow)
+                closeEntry(*undone);
+            return result;
+        }
+        entry.opened = result == kIOReturnSuccess;
+        if (entry.opened)
+            openedNow.push_back(&entry);
+    }
     return kIOReturnSuccess;
+}
+
+void Manager::closeEntry(Known& entry)
+{
+    if (entry.opened)
+        entry.device->close();
+    entry.opened = false;
 }
 
 IOReturn Manager::close()
@@ -232,11 +279,7 @@ IOReturn Manager::close()
         return kIOReturnNotOpen;
     opened = false;
     for (Known& entry : known)
-    {
-        if (entry.opened)
-            entry.device->close();
-        entry.opened = false;
-    }
+        closeEntry(entry);
     return kIOReturnSuccess;
 }
 
@@ -359,7 +402,7 @@ extern "C"
 
     IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits)
     {
-        return cf::toRef<IOHIDManagerRef>(new Manager);
+        return cf::toRef<IOHIDManagerRef>(Manager::create());
     }
 
     IOReturn IOHIDManagerOpen(IOHIDManagerRef ref, IOOptionBits)

@@ -96,11 +96,11 @@ Device* deviceForService(io_service_t service)
     const auto syspath = HandleTable::instance().syspathOf(service);
     if (!syspath)
         return nullptr;
-    for (const auto& node : hidraw::enumerateNodes())
+    for (const auto& node : hidraw::enumerateNodes().value_or(std::vector<hidraw::NodeDescription>{}))
     {
         if (node.syspath != *syspath)
             continue;
-        return Device::create(DeviceDirectory::instance().acquire(node));
+        return Device::create(DeviceDirectory::instance().acquire(node, hidraw::UdevAction::add));
     }
     return nullptr;
 }
@@ -134,7 +134,7 @@ extern "C"
         const cf::Owned<CFDictionaryRef> consumed(matching);
         if (!isHidDeviceClass(matching))
             return IO_OBJECT_NULL;
-        for (const auto& node : hidraw::enumerateNodes())
+        for (const auto& node : hidraw::enumerateNodes().value_or(std::vector<hidraw::NodeDescription>{}))
             if (serviceMatches(node, matching))
                 return HandleTable::instance().add(node.syspath);
         return IO_OBJECT_NULL;

@@ -1,5 +1,8 @@
 #include "Udev.h"
 
+#include "SystemResources.h"
+
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -56,6 +59,34 @@ std::optional<NodeDescription> describe(udev_device* node)
     return description;
 }
 
+// A node that went meanwhile is left out; one that cannot be read for want of descriptors or
+// memory fails the whole list, which would otherwise say that it has gone.
+std::optional<std::vector<NodeDescription>> describeAll(udev* context, udev_list_entry* first)
+{
+    std::vector<NodeDescription> nodes;
+    for (udev_list_entry* entry = first; entry != nullptr; entry = udev_list_entry_get_next(entry))
+    {
+        udev_device* node = udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
+        if (node == nullptr && isShortOfResources(errno))
+            return std::nullopt;
+        if (node == nullptr)
+            continue;
+        if (auto description = describe(node))
+            nodes.push_back(std::move(*description));
+        udev_device_unref(node);
+    }
+    return nodes;
+}
+
+// 0, or the errno of the failure.
+int listenToHidraw(udev_monitor* monitor)
+{
+    int result = udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr);
+    if (result >= 0)
+        result = udev_monitor_enable_receiving(monitor);
+    return result < 0 ? -result : 0;
+}
+
 struct Context
 {
     udev* handle = udev_new();
@@ -68,27 +99,18 @@ struct Context
 
 } // namespace
 
-std::vector<NodeDescription> enumerateNodes()
+std::optional<std::vector<NodeDescription>> enumerateNodes()
 {
-    std::vector<NodeDescription> nodes;
     Context context;
     if (context.handle == nullptr)
-        return nodes;
+        return std::nullopt;
     udev_enumerate* enumerate = udev_enumerate_new(context.handle);
     if (enumerate == nullptr)
-        return nodes;
-    udev_enumerate_add_match_subsystem(enumerate, "hidraw");
-    udev_enumerate_scan_devices(enumerate);
-    for (udev_list_entry* entry = udev_enumerate_get_list_entry(enumerate); entry != nullptr;
-         entry = udev_list_entry_get_next(entry))
-    {
-        udev_device* node = udev_device_new_from_syspath(context.handle, udev_list_entry_get_name(entry));
-        if (node == nullptr)
-            continue;
-        if (auto description = describe(node))
-            nodes.push_back(std::move(*description));
-        udev_device_unref(node);
-    }
+        return std::nullopt;
+    std::optional<std::vector<NodeDescription>> nodes;
+    if (udev_enumerate_add_match_subsystem(enumerate, "hidraw") >= 0 &&
+        udev_enumerate_scan_devices(enumerate) >= 0)
+        nodes = describeAll(context.handle, udev_enumerate_get_list_entry(enumerate));
     udev_enumerate_unref(enumerate);
     return nodes;
 }
@@ -99,13 +121,13 @@ std::unique_ptr<NodeMonitor> NodeMonitor::create()
     if (context == nullptr)
         return nullptr;
     udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
-    if (monitor == nullptr ||
-        udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr) < 0 ||
-        udev_monitor_enable_receiving(monitor) < 0)
+    const int failure = monitor == nullptr ? errno : listenToHidraw(monitor);
+    if (monitor == nullptr || failure != 0)
     {
         if (monitor != nullptr)
             udev_monitor_unref(monitor);
         udev_unref(context);
+        errno = failure;
         return nullptr;
     }
     return std::unique_ptr<NodeMonitor>(new NodeMonitor(context, monitor));
@@ -135,12 +157,13 @@ std::optional<NodeMonitor::Event> NodeMonitor::receive()
         std::optional<Event> event;
         if (action == "add" || action == "change")
         {
+            const UdevAction kind = action == "add" ? UdevAction::add : UdevAction::change;
             if (auto description = describe(node))
-                event = Event{true, std::move(*description)};
+                event = Event{kind, std::move(*description)};
         }
         else if (action == "remove")
         {
-            event = Event{false, NodeDescription{text(udev_device_get_syspath(node)), {}, {}}};
+            event = Event{UdevAction::remove, NodeDescription{text(udev_device_get_syspath(node)), {}, {}}};
         }
         udev_device_unref(node);
         if (event)

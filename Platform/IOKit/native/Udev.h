@@ -23,15 +23,24 @@ struct NodeDescription
     bool operator==(const NodeDescription&) const = default;
 };
 
-// Every hidraw node present now, in udev's order.
-std::vector<NodeDescription> enumerateNodes();
+// What udev says of a node. A node listed now counts as added.
+enum class UdevAction
+{
+    add,
+    change, // announced again, once udev has set it up (its permissions, for one)
+    remove
+};
+
+// Every hidraw node present now, in udev's order; nothing when udev cannot be asked (for want of
+// descriptors or memory, as a rule), rather than a list that leaves some out.
+std::optional<std::vector<NodeDescription>> enumerateNodes();
 
 // Announcements of hidraw nodes added and removed, read without blocking from a descriptor
 // that polls readable while some are waiting.
 class NodeMonitor
 {
 public:
-    // Nothing when udev cannot be watched.
+    // Nothing when udev cannot be watched, and then errno says why.
     static std::unique_ptr<NodeMonitor> create();
     ~NodeMonitor();
 
@@ -39,7 +48,7 @@ public:
 
     struct Event
     {
-        bool added = false;   // added, or changed: udev may announce a node again
+        UdevAction action;
         NodeDescription node; // for a removal, only the syspath is known
     };
 

@@ -1,4 +1,5 @@
 #include "CFTestHelpers.h"
+#include "ScarceResources.h"
 
 #include <chrono>
 #include <future>
@@ -252,6 +253,33 @@ TEST(RunLoop, ThePollDescriptorShowsPendingWork)
     EXPECT_FALSE(readable(fd));
     CFRunLoopWakeUp(loop);
     EXPECT_TRUE(readable(fd));
+}
+
+// A run loop first used, or a mode first named, while no descriptor can be made has neither its
+// wake-up nor its epoll set: both are made at the next use, so that a source refused then is
+// taken once descriptors are back, and posted work wakes the loop.
+TEST(RunLoop, MakesWhatItLackedForWantOfDescriptorsOnceTheyAreBack)
+{
+    if (testsupport::NoNewDescriptors::sanitizerNeedsThem())
+        GTEST_SKIP() << "the sanitizer needs descriptors of its own";
+    Pipe pipe;
+    std::thread(
+        [&pipe]
+        {
+            CFRunLoopRef loop;
+            {
+                testsupport::NoNewDescriptors none;
+                loop = CFRunLoopGetCurrent();
+                EXPECT_EQ(pipe.addTo(loop, kCFRunLoopDefaultMode), 0u);
+            }
+            EXPECT_NE(pipe.addTo(loop, kCFRunLoopDefaultMode), 0u);
+            pipe.send();
+            EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true), kCFRunLoopRunHandledSource);
+            EXPECT_EQ(pipe.fired, 1);
+            CFRunLoopPerform(loop, kCFRunLoopDefaultMode, [] {});
+            EXPECT_TRUE(readable(CFRunLoopGetPollDescriptor(loop)));
+        })
+        .join();
 }
 
 } // namespace

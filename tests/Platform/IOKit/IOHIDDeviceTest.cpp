@@ -1,6 +1,8 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
 #include "NodeFaults.h"
+#include "ScarceResources.h"
+#include "hid/HidObjects.h"
 
 #include <CoreFoundation/CFRunLoopLinux.h>
 
@@ -569,4 +571,57 @@ TEST_F(IOHIDDeviceTest, AClosedObjectHandsOverNothingItKept)
     ASSERT_EQ(mine.seen.size(), 1u);
     EXPECT_EQ(mine.seen[0][0], 2);
     IOHIDDeviceClose(own.get(), kIOHIDOptionsTypeNone);
+}
+
+// A shortage is no fault of the node: nothing is said of it, and the next open works. (The
+// emulated node cannot be opened without descriptors to spare: its open is refused here.)
+TEST_F(IOHIDDeviceTest, AnOpenShortOfADescriptorOrAThreadFailsAndLeavesTheDeviceClosed)
+{
+    IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone); // nobody reads the node now
+    reports.listen(device, buffer, sizeof buffer);           // a node it cannot open is named
+    testing::internal::CaptureStderr();
+    faults.refuseOpen(bed.nodePath(index), EMFILE);
+    EXPECT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    EXPECT_EQ(IOHIDManagerOpen(manager.get(), kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    faults.allowOpen(bed.nodePath(index));
+    {
+        testsupport::NoNewThreads none;
+        EXPECT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(send(device, pattern(64, 1)), kIOReturnNotOpen);
+    EXPECT_EQ(IOHIDDeviceClose(device, kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+    EXPECT_EQ(IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+
+    ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 2)));
+    ASSERT_TRUE(runUntil([&] { return reports.seen.size() == 1; }));
+    EXPECT_EQ(send(device, pattern(64, 3)), kIOReturnSuccess);
+    EXPECT_TRUE(bed.readOutputReport(index, 65).has_value());
+}
+
+// The device writes a report and hangs up while a delivery is held between its look at the
+// removal and its hand-over of the reports: the report kept meanwhile goes ahead of the removal.
+TEST_F(IOHIDDeviceTest, AReportKeptWhileADeliveryRunsGoesAheadOfTheRemovalDueMeanwhile)
+{
+    static IOHIDDeviceTest* held;
+    held = this;
+    struct Release
+    {
+        ~Release() { iohid::deliveryBetweenRemovalAndReports() = nullptr; }
+    } release;
+    reports.listen(device, buffer, sizeof buffer);
+    runFor(std::chrono::milliseconds(50)); // the delivery that scheduling asks for is over
+    iohid::deliveryBetweenRemovalAndReports() = []
+    {
+        iohid::deliveryBetweenRemovalAndReports() = nullptr;
+        IOHIDDeviceRef device = held->device;
+        ASSERT_TRUE(held->bed.writeInputReport(held->index, pattern(64, 2)));
+        ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == 2; }, false));
+        held->bed.hangUp(held->index);
+        waitUntilTheReaderSeesItGone(device);
+    };
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
+    EXPECT_EQ(reports.reportsBeforeRemoval, 2u);
 }

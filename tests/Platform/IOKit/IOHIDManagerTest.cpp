@@ -2,11 +2,16 @@
 #include "HidApi.h"
 #include "HidTestbed.h"
 #include "NodeFaults.h"
+#include "ScarceResources.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace hidapi;
@@ -117,6 +122,28 @@ TEST(IOHIDManager, ReportsRemovalsAndForgetsRemovedDevices)
     EXPECT_EQ(removed[0], gone);
     ASSERT_EQ(devicesOf(manager.get()).size(), 1u);
     EXPECT_EQ(deviceWithProduct(manager.get(), 0x0001), nullptr);
+}
+
+// A later open lists the devices.
+TEST(IOHIDManager, IsNeitherMadeNorOpenedWithoutADescriptorToSpare)
+{
+    // The testbed takes a descriptor of its own, when it gets to it, for each file under /dev that
+    // the process opens: none may have been opened before the shortage.
+    if (testsupport::NoNewDescriptors::sanitizerNeedsThem())
+        GTEST_SKIP() << "the sanitizer needs descriptors of its own";
+    if (testsupport::handedToAFreshProcess())
+        return;
+    hidtest::HidTestbed bed;
+    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    {
+        testsupport::NoNewDescriptors none;
+        EXPECT_EQ(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone), nullptr);
+        EXPECT_EQ(IOHIDManagerOpen(manager.get(), kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    }
+    EXPECT_EQ(IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone), kIOReturnNotOpen);
+    bed.addDevice({});
+    EXPECT_EQ(IOHIDManagerOpen(manager.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
 }
 
 TEST(IOHIDManager, NamesANodeItCannotOpenOnceWantedAndOpensItWhenUdevAnnouncesItAgain)
@@ -433,6 +460,7 @@ TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
     IOHIDDeviceScheduleWithRunLoop(made.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 
     bed.announceChange(old);
+    bed.announce(old, "add"); // stale: udev has not yet told of the removal
     runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(devicesOf(manager.get()).size(), 1u);
     bed.announceRemoval(old);
@@ -442,6 +470,134 @@ TEST_F(ReplugTest, NeverOffersAgainANodeThatHasGoneAndTellsEveryObjectMadeOfIt)
     EXPECT_TRUE(devicesOf(manager.get()).empty());
     EXPECT_EQ(madeRemovals, 1);
     IOHIDDeviceRegisterRemovalCallback(made.get(), nullptr, nullptr);
+}
+
+// udevadm trigger --action=remove, then --action=add: the device never left, and its node stays.
+TEST_F(ReplugTest, OffersAfreshADeviceThatUdevAnnouncesRemovedAndThenAdded)
+{
+    schedule();
+    bed.announce(old, "remove");
+    ASSERT_TRUE(runUntil([&] { return log.has("removal 1"); }));
+    bed.announceChange(old); // of a node that has gone: nothing
+    runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(log.events.size(), 3u);
+    bed.announce(old, "add");
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 4; }));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"arrival 1", "device removal", "removal 1", "arrival 1"}));
+
+    IOHIDDeviceRef fresh = deviceWithProduct(manager.get(), 0x0001);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, device);
+    IOHIDElementRef input = elementsOf(fresh).at(1);
+    ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1)));
+    EXPECT_TRUE(runUntil([&] { return valueOf(fresh, input) == 1; }, false));
+    const auto report = pattern(64, 2);
+    EXPECT_EQ(IOHIDDeviceSetReport(fresh, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+    EXPECT_TRUE(bed.readOutputReport(old, 65).has_value());
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
+}
+
+// The removal and the next arrival still come after an open that could not start the node's reader.
+TEST_F(ReplugTest, TellsTheRemovalOfADeviceThatCouldNotBeOpenedForWantOfAThread)
+{
+    IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone); // nobody reads the node now
+    {
+        testsupport::NoNewThreads none;
+        EXPECT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnNoResources);
+    }
+    schedule();
+    replug();
+    expectEventsOnceTheNewDeviceArrived({"arrival 1", "device removal", "removal 1", "arrival 2"});
+}
+
+namespace
+{
+
+// The process's open descriptors of the kinds that device objects keep, device files and eventfds,
+// but the testbed's own.
+size_t openDescriptors(const hidtest::HidTestbed& bed)
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    {
+        std::error_code error;
+        struct stat file = {};
+        if (std::filesystem::read_symlink(entry.path(), error) == "anon_inode:[eventfd]" ||
+            (::stat(entry.path().c_str(), &file) == 0 && S_ISCHR(file.st_mode)))
+            ++count;
+    }
+    return count - bed.descriptorsHeld();
+}
+
+// VmSize, in bytes.
+long long addressSpace()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoll(line.substr(7)) * 1024;
+    return 0;
+}
+
+long long threadStackSize()
+{
+    pthread_attr_t attributes;
+    pthread_getattr_default_np(&attributes);
+    size_t size = 0;
+    pthread_attr_getstacksize(&attributes, &size);
+    pthread_attr_destroy(&attributes);
+    return (long long)size;
+}
+
+} // namespace
+
+// A caller keeps and opens the object of each device that arrives, as a HID library's device list
+// does. Once a device has gone, and its node has been read to its end, the node's file, its
+// wake-up and its reader go all the same: a kept object costs its own wake-up, and no more.
+TEST(IOHIDManager, KeepsNeitherTheFileNorTheReaderOfAGoneDeviceWhoseObjectsAreKeptOpen)
+{
+    hidtest::HidTestbed bed;
+    const auto manager = openManager();
+    CallbackLog log;
+    log.listenTo(manager.get());
+    std::vector<cf::Owned<CFTypeRef>> kept;
+    const auto plugInAndOut = [&](bool keep)
+    {
+        for (int cycle = 0; cycle < 10; ++cycle)
+        {
+            const int index = bed.addDevice({.productId = 0x0001});
+            ASSERT_TRUE(runUntil([&] { return log.events.size() % 2 == 1; }));
+            IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+            if (keep)
+            {
+                kept.emplace_back(CFRetain(device));
+                ASSERT_EQ(IOHIDDeviceOpen(device, kIOHIDOptionsTypeNone), kIOReturnSuccess);
+            }
+            bed.unplug(index);
+            ASSERT_TRUE(runUntil([&] { return log.events.size() % 2 == 0; }));
+        }
+    };
+    plugInAndOut(false); // what the first cycles set up for good is not counted
+    const size_t descriptors = openDescriptors(bed);
+    const long long space = addressSpace();
+    plugInAndOut(false);
+    ASSERT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors; }));
+    const long long grownWithout = addressSpace() - space;
+
+    plugInAndOut(true);
+    EXPECT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors + kept.size(); }))
+        << openDescriptors(bed) - descriptors << " descriptors more";
+    const long long grownKeeping = addressSpace() - space - grownWithout;
+    EXPECT_LT(grownKeeping - grownWithout, 2 * threadStackSize());
+    for (const auto& object : kept)
+        EXPECT_EQ(IOHIDDeviceClose(static_cast<IOHIDDeviceRef>(const_cast<void*>(object.get())),
+                                   kIOHIDOptionsTypeNone),
+                  kIOReturnSuccess);
+    EXPECT_EQ(IOHIDManagerClose(manager.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    kept.clear();
+    EXPECT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors; }));
 }
 
 TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
