@@ -462,7 +462,7 @@ const Journey journeys[] = {
     {"ToNoDeviceWhenAGoneNodeIsAnnouncedOnceMore", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
      "start 00-1-0 right 00-1-2 leaveAnnouncedOnceMore 00-1-1 right end"},
     // udevadm trigger --action=remove, then --action=add: the device never left.
-    {"ToSuccessWhenUdevRemovesAndAddsTheDeviceAgain", true, hidtest::TrvQ8Faults{},
+    {"ToSuccessWhenUdevRemovesAndAddsTheDeviceAgain", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
      "start 00-1-0 right 00-1-2 announceRemoval 00-1-1 announceArrival 00-1-2 right 00-1-4 right end"},
     // The platform's quit requests end the program through its shutdown, during an update too.
     {"UntilSigterm", UpdateFileKind::valid, {}, "start 00-1-0 sigterm end"},
