@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -89,12 +91,38 @@ std::string describe(const DeviceSpec& spec, const std::string& usb, const std::
     return text.str();
 }
 
+bool hasThreadNamed(const std::string& name)
+{
+    DIR* tasks = ::opendir("/proc/self/task");
+    bool found = false;
+    while (dirent* task = tasks != nullptr && !found ? ::readdir(tasks) : nullptr)
+    {
+        std::ifstream comm(std::string("/proc/self/task/") + task->d_name + "/comm");
+        std::string threadName;
+        found = std::getline(comm, threadName) && threadName == name;
+    }
+    if (tasks != nullptr)
+        ::closedir(tasks);
+    return found;
+}
+
+// A testbed sets up GLib's worker thread in the background, which takes descriptors as it starts:
+// waited for, so that a test that leaves the process no descriptor to spare never catches it
+// halfway, which GLib cannot survive. The limit only ends a wait for what never comes.
+void waitForGLibsWorker()
+{
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!hasThreadNamed("gmain") && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 } // namespace
 
 HidTestbed::HidTestbed() : testbed(umockdev_testbed_new())
 {
     if (!umockdev_in_mock_environment())
         throw std::runtime_error("HID tests must run under umockdev-wrapper");
+    waitForGLibsWorker();
 }
 
 HidTestbed::~HidTestbed()
