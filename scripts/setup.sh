@@ -12,6 +12,8 @@ packages=(
   libx11-xcb-dev libxcb1-dev
   # platform layer
   libudev-dev libxml2-dev
+  # the system's locale aliases (/usr/share/locale/locale.alias)
+  locales
   # fonts for the twelve languages
   fonts-noto-cjk fonts-liberation fonts-dejavu-core
   # tests and benchmarks

@@ -134,7 +134,20 @@ std::string languageTag(std::string_view localeName)
     return tag;
 }
 
-std::vector<std::string> preferredLanguages(const std::function<const char*(const char*)>& environment)
+Aliases parseAliases(std::string_view table)
+{
+    Aliases aliases;
+    for (const std::string& line : split(table, "\n"))
+    {
+        const std::vector<std::string> words = split(line.substr(0, line.find('#')), " \t\r\f\v");
+        if (words.size() >= 2)
+            aliases.emplace(lower(words[0]), words[1]);
+    }
+    return aliases;
+}
+
+std::vector<std::string> preferredLanguages(const std::function<const char*(const char*)>& environment,
+                                            const Aliases& aliases)
 {
     std::vector<std::string> names;
     if (const char* list = environment("LANGUAGE"))
@@ -151,7 +164,8 @@ std::vector<std::string> preferredLanguages(const std::function<const char*(cons
     std::vector<std::string> tags;
     for (const std::string& name : names)
     {
-        std::string tag = languageTag(name);
+        const auto alias = aliases.find(lower(name));
+        std::string tag = languageTag(alias != aliases.end() ? alias->second : name);
         if (!tag.empty() && std::find(tags.begin(), tags.end(), tag) == tags.end())
             tags.push_back(std::move(tag));
     }

@@ -78,12 +78,19 @@ bool writePreferences(const std::string& path, CFDictionaryRef values)
                                                  CFDataGetLength(data.get())));
 }
 
+// The system's locale aliases; none when its table is missing, unreadable or unreasonably large.
+locale::Aliases systemLocaleAliases()
+{
+    constexpr size_t largestTable = 1 << 20;
+    return locale::parseAliases(os::readWholeFile(os::localeAliasTable(), largestTable).value_or(""));
+}
+
 // The languages of the locale settings, as the array "AppleLanguages" holds them.
 CFArrayRef copyEnvironmentLanguages()
 {
     CFMutableArrayRef languages = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
-    for (const std::string& tag :
-         locale::preferredLanguages([](const char* name) { return std::getenv(name); }))
+    for (const std::string& tag : locale::preferredLanguages(
+             [](const char* name) { return std::getenv(name); }, systemLocaleAliases()))
     {
         Owned<CFStringRef> string(makeString(tag));
         CFArrayAppendValue(languages, string.get());

@@ -203,6 +203,22 @@ protected:
             << "no window; the program wrote: " << run->written();
     }
 
+    // Starts the program with a named pipe in its preferences file's place, in a configuration
+    // folder of this test's own.
+    void startWithANamedPipeForPreferences()
+    {
+        const juce::File config = folder.getChildFile("config");
+        ASSERT_TRUE(config.createDirectory());
+        const auto preferences = config.getChildFile(executable.getFileName() + ".plist");
+        ASSERT_EQ(::mkfifo(preferences.getFullPathName().toRawUTF8(), 0600), 0);
+        const char* configured = std::getenv("XDG_CONFIG_HOME");
+        const std::optional<std::string> before =
+            configured ? std::optional<std::string>(configured) : std::nullopt;
+        ::setenv("XDG_CONFIG_HOME", config.getFullPathName().toRawUTF8(), 1);
+        start();
+        before ? ::setenv("XDG_CONFIG_HOME", before->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    }
+
     // Why the window no longer shows. A program's windows go as it ends: its status follows soon.
     std::string windowGone()
     {
@@ -387,6 +403,7 @@ class JourneyTest : public ProgramWindowTest, public ::testing::WithParamInterfa
 protected:
     const std::map<std::string, std::function<void()>> acts = {
         {"start", [this] { start(); }},
+        {"startWithANamedPipeForPreferences", [this] { startWithANamedPipeForPreferences(); }},
         {"right", [this] { click(rightButton); }},
         {"doubleRight", [this] { click(rightButton, true); }},
         {"left", [this] { click(leftButton); }},
@@ -484,7 +501,12 @@ const Journey journeys[] = {
      UpdateFileKind::damaged,
      {},
      "start 00-0-0 doubleRight 00-0-1 right end"},
-    {"WithANamedPipeForUpdateFile", UpdateFileKind::namedPipe, {}, "start 00-0-0 right 00-0-1 right end"}};
+    {"WithANamedPipeForUpdateFile", UpdateFileKind::namedPipe, {}, "start 00-0-0 right 00-0-1 right end"},
+    // The window comes at once: the preferences are read only from a regular file.
+    {"WithANamedPipeForPreferences",
+     UpdateFileKind::valid,
+     {},
+     "startWithANamedPipeForPreferences 00-1-0 right 00-1-1 right end"}};
 
 INSTANTIATE_TEST_SUITE_P(Gui, JourneyTest, ::testing::ValuesIn(journeys),
                          [](const auto& info) { return std::string(info.param.name); });

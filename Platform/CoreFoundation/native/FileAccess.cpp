@@ -1,6 +1,8 @@
 #include "FileAccess.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -56,6 +58,28 @@ bool makeFolders(const std::string& folder)
     }
 }
 
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The path opened for reading when it names a regular file, else -1. Anything else stays unopened:
+// opening a named pipe waits for a writer, and opening a device may act on it. The opening itself
+// never waits, and what it opened must be the regular file that was looked at.
+int openRegularFile(const std::string& path, struct stat& opened)
+{
+    struct stat named;
+    if (stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode))
+        return -1;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0 && (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(named, opened)))
+    {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 std::string folderOf(const std::string& path)
 {
     const size_t slash = path.rfind('/');
@@ -64,25 +88,28 @@ std::string folderOf(const std::string& path)
 
 } // namespace
 
-std::optional<std::string> readWholeFile(const std::string& path)
+std::optional<std::string> readWholeFile(const std::string& path, size_t limit)
 {
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status;
-    if (file.get() < 0 || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    Descriptor file(openRegularFile(path, status));
+    if (file.get() < 0 || static_cast<uintmax_t>(status.st_size) > limit)
         return std::nullopt;
+    // Read no further than the size it had: a file that grows meanwhile is not followed for ever.
+    const size_t size = static_cast<size_t>(status.st_size);
     std::string bytes;
     char buffer[65536];
-    for (;;)
+    while (bytes.size() < size)
     {
-        const ssize_t count = read(file.get(), buffer, sizeof buffer);
+        const ssize_t count = read(file.get(), buffer, std::min(sizeof buffer, size - bytes.size()));
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
             return std::nullopt;
         if (count == 0)
-            return bytes;
+            break;
         bytes.append(buffer, count);
     }
+    return bytes;
 }
 
 bool isMissing(const std::string& path)

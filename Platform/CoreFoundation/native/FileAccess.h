@@ -1,14 +1,19 @@
 // Reading a whole file, and replacing one so that a crash leaves either the old or the new content.
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 
 namespace cf::os
 {
 
-// The bytes of a regular file, or nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::string& path);
+// The bytes of a regular file, at most as many as its size when opened (a sysfs attribute gives
+// fewer), or nothing when it cannot be read, is larger than `limit`, or is not a regular file: a
+// named pipe, a device, a socket or a folder is never opened, so nothing waits on it.
+std::optional<std::string> readWholeFile(const std::string& path,
+                                         size_t limit = std::numeric_limits<size_t>::max());
 
 // True when nothing at all, not even a broken link, stands at the path.
 bool isMissing(const std::string& path);

@@ -32,4 +32,9 @@ std::string userConfigFolder()
     return home != nullptr && home[0] == '/' ? std::string(home) + "/.config" : std::string();
 }
 
+std::string localeAliasTable()
+{
+    return "/usr/share/locale/locale.alias";
+}
+
 } // namespace cf::os

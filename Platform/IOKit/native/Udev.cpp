@@ -1,11 +1,10 @@
 #include "Udev.h"
 
+#include "../../CoreFoundation/native/FileAccess.h"
 #include "SystemResources.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <libudev.h>
 
 namespace hidraw
@@ -20,8 +19,8 @@ std::string text(const char* value)
 
 std::vector<uint8_t> readBinaryFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    const std::string bytes = cf::os::readWholeFile(path).value_or(std::string());
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 void readHidParent(udev_device* hid, NodeAttributes& attributes)

@@ -12,7 +12,9 @@ extern const CFStringRef kCFPreferencesCurrentApplication;
 
 // A new reference to the key's value, or NULL when there is none; the caller owns it.
 // "AppleLanguages" of the current application, when none is stored, is the array of preferred
-// languages from LANGUAGE, LC_ALL, LC_MESSAGES and LANG ("de-DE", "zh-Hans-CN", ...).
+// languages from LANGUAGE, LC_ALL, LC_MESSAGES and LANG ("de-DE", "zh-Hans-CN", ...); a system
+// locale alias there ("french") counts as the locale it stands for. A file that is not a regular
+// file (a named pipe, a folder) is neither read nor written: it holds no values.
 CFPropertyListRef CFPreferencesCopyAppValue(CFStringRef key, CFStringRef applicationID);
 
 // Sets the key's value (NULL removes it), in memory until the next synchronize or, at the latest,

@@ -39,14 +39,16 @@ TEST(Locale, NamesBecomeCanonicalIdentifiersAndTheTagsOfPreferredLanguages)
     EXPECT_EQ(CFLocaleCreateCanonicalLocaleIdentifierFromString(nullptr, nullptr), nullptr);
 }
 
-std::vector<std::string> languagesFrom(std::map<std::string, std::string> variables)
+std::vector<std::string> languagesFrom(std::map<std::string, std::string> variables,
+                                       const cf::locale::Aliases& aliases = {})
 {
     return cf::locale::preferredLanguages(
         [&variables](const char* name) -> const char*
         {
             auto found = variables.find(name);
             return found != variables.end() ? found->second.c_str() : nullptr;
-        });
+        },
+        aliases);
 }
 
 TEST(Locale, PreferredLanguagesFollowLanguageThenTheFirstLocaleVariableSet)
@@ -60,6 +62,28 @@ TEST(Locale, PreferredLanguagesFollowLanguageThenTheFirstLocaleVariableSet)
               (Languages{"zh-Hant-TW", "ko", "en"}));
     EXPECT_EQ(languagesFrom({{"LC_ALL", ""}, {"LANG", "C.UTF-8"}}), Languages{});
     EXPECT_EQ(languagesFrom({}), Languages{});
+}
+
+TEST(Locale, AnAliasOfTheSystemTableStandsForItsLocaleAsAWholeName)
+{
+    const cf::locale::Aliases aliases = cf::locale::parseAliases("# comment line\n"
+                                                                 "french\t\tfr_FR.ISO-8859-1\r\n"
+                                                                 "  Deutsch  de_DE.ISO-8859-1 # trailing\n"
+                                                                 "\n"
+                                                                 "lonely\n"
+                                                                 "nameless # ko_KR\n"
+                                                                 "french es_ES\n"
+                                                                 "korean ko_KR.eucKR");
+    EXPECT_EQ(aliases, (cf::locale::Aliases{{"french", "fr_FR.ISO-8859-1"},
+                                            {"deutsch", "de_DE.ISO-8859-1"},
+                                            {"korean", "ko_KR.eucKR"}}));
+
+    using Languages = std::vector<std::string>;
+    EXPECT_EQ(languagesFrom({{"LANG", "french"}}, aliases), Languages{"fr-FR"});
+    EXPECT_EQ(languagesFrom({{"LANG", "DEUTSCH"}}, aliases), Languages{"de-DE"});
+    EXPECT_EQ(languagesFrom({{"LANGUAGE", "kok:korean"}, {"LANG", "french.UTF-8"}}, aliases),
+              (Languages{"kok", "ko-KR", "french"}));
+    EXPECT_EQ(languagesFrom({{"LC_ALL", "korean"}, {"LANG", "french"}}, aliases), Languages{"ko-KR"});
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "CFTestHelpers.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -144,6 +146,35 @@ TEST_F(Preferences, AFailedSynchronizeLeavesTheFileAsItWasAndKeepsTheChange)
     chmod(m_folder.c_str(), 0700);
     EXPECT_TRUE(CFPreferencesAppSynchronize(id()));
     EXPECT_NE(contents(m_path).find("<false/>"), std::string::npos);
+}
+
+TEST_F(Preferences, ANamedPipeOrAFolderForTheFileHoldsNothingAndIsLeftAsItIs)
+{
+    // Each call must return at once; one that waits on the pipe for a writer is let go after a
+    // while, so that the test ends either way.
+    const auto atOnce = [this](const std::function<bool()>& call)
+    {
+        auto called = std::async(std::launch::async, call);
+        const bool returned = called.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        if (!returned)
+            ::close(::open(m_path.c_str(), O_WRONLY | O_NONBLOCK));
+        EXPECT_TRUE(returned) << "the call waited";
+        return called.get();
+    };
+    ASSERT_EQ(mkfifo(m_path.c_str(), 0600), 0);
+    EXPECT_FALSE(atOnce([this] { return copy(CFSTR("Key")).get() != nullptr; }));
+    CFPreferencesSetAppValue(CFSTR("Key"), CFSTR("value"), id());
+    EXPECT_FALSE(atOnce([this] { return CFPreferencesAppSynchronize(id()); }));
+    EXPECT_TRUE(fs::is_fifo(m_path));
+
+    fs::remove(m_path);
+    fs::create_directory(m_path);
+    EXPECT_FALSE(atOnce([this] { return CFPreferencesAppSynchronize(id()); }));
+    EXPECT_TRUE(fs::is_directory(m_path) && fs::is_empty(m_path));
+
+    fs::remove(m_path);
+    EXPECT_TRUE(CFPreferencesAppSynchronize(id())); // the change waited
+    EXPECT_NE(contents(m_path).find("<string>value</string>"), std::string::npos);
 }
 
 TEST_F(Preferences, RefusesAtTheSetWhatWouldNotReadBackAndBadIds)

@@ -74,6 +74,18 @@ TEST_F(TxtLocaleTest, MatchesACodeOnlyAsAWholeBeforeASeparator)
     }
 }
 
+TEST_F(TxtLocaleTest, ASystemLocaleAliasGivesTheLanguageOfItsLocale)
+{
+    const std::pair<const char*, unsigned int> cases[] = {{"french", 1u},  {"deutsch", 2u}, {"japanese", 11u},
+                                                          {"korean", 10u}, {"russian", 6u}, {"italian", 4u}};
+    for (const auto& [alias, expected] : cases)
+    {
+        EXPECT_EQ(chosenFor(alias), expected) << alias;
+        EXPECT_EQ(chosenFor("C", (std::string("sv_SE:") + alias).c_str()), expected) << alias;
+    }
+    EXPECT_EQ(chosenFor("kok_IN"), 0u);
+}
+
 TEST_F(TxtLocaleTest, AStoredListWinsMatchingCodesIgnoringCaseAndSkippingWhatDoesNotFit)
 {
     localeEnvironment().setLanguage("ja_JP.UTF-8");
