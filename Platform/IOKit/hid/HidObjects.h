@@ -177,6 +177,9 @@ private:
 // Run by every delivery of a device object's callbacks between its look at the removal and its
 // hand-over of the reports; null but in tests, which hold a delivery there.
 std::atomic<void (*)()>& deliveryBetweenRemovalAndReports();
+// Run by every delivery once its hand-over has found no report left, before it may tell the
+// removal; null but in tests, which hold a delivery there.
+std::atomic<void (*)()>& deliveryAfterReports();
 
 class Queue final : public cf::Object
 {

@@ -42,6 +42,12 @@ std::atomic<void (*)()>& deliveryBetweenRemovalAndReports()
     return step;
 }
 
+std::atomic<void (*)()>& deliveryAfterReports()
+{
+    static std::atomic<void (*)()> step{nullptr};
+    return step;
+}
+
 CFTypeID Device::staticTypeID()
 {
     static const CFTypeID id = cf::registerType("IOHIDDevice");
@@ -366,7 +372,11 @@ bool Device::deliverReports(const DeliveryHold& hold)
         size_t length = 0;
         uint8_t firstByte = 0;
         if (callback == nullptr || !backlog.take(std::span<uint8_t>(buffer, size_t(size)), length, firstByte))
+        {
+            if (const auto after = deliveryAfterReports().load())
+                after();
             return true;
+        }
         const uint32_t reportId = nativeProperties.descriptor.numberedReports ? firstByte : 0;
         callback(context, kIOReturnSuccess, this, kIOHIDReportTypeInput, reportId, buffer, CFIndex(length));
         if (hold.isLastHolder())

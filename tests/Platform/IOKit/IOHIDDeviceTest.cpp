@@ -110,6 +110,33 @@ struct IOHIDDeviceTest : testing::Test
                 CFRelease(device);
             });
     }
+
+    // Listens to the device and holds its next delivery at `step`, a hook of the layer, while the
+    // device writes report 2 and hangs up. The hook is let go of at the latest with the test.
+    std::atomic<void (*)()>* heldAt = nullptr;
+    void holdTheNextDeliveryAt(std::atomic<void (*)()>& step)
+    {
+        static IOHIDDeviceTest* held;
+        held = this;
+        heldAt = &step;
+        reports.listen(device, buffer, sizeof buffer);
+        runFor(std::chrono::milliseconds(50)); // the delivery that scheduling asks for is over
+        step = []
+        {
+            *held->heldAt = nullptr;
+            IOHIDDeviceRef device = held->device;
+            ASSERT_TRUE(held->bed.writeInputReport(held->index, pattern(64, 2)));
+            ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == 2; }, false));
+            held->bed.hangUp(held->index);
+            waitUntilTheReaderSeesItGone(device);
+        };
+    }
+
+    ~IOHIDDeviceTest() override
+    {
+        if (heldAt != nullptr)
+            *heldAt = nullptr;
+    }
 };
 
 } // namespace
@@ -604,23 +631,17 @@ TEST_F(IOHIDDeviceTest, AnOpenShortOfADescriptorOrAThreadFailsAndLeavesTheDevice
 // removal and its hand-over of the reports: the report kept meanwhile goes ahead of the removal.
 TEST_F(IOHIDDeviceTest, AReportKeptWhileADeliveryRunsGoesAheadOfTheRemovalDueMeanwhile)
 {
-    static IOHIDDeviceTest* held;
-    held = this;
-    struct Release
-    {
-        ~Release() { iohid::deliveryBetweenRemovalAndReports() = nullptr; }
-    } release;
-    reports.listen(device, buffer, sizeof buffer);
-    runFor(std::chrono::milliseconds(50)); // the delivery that scheduling asks for is over
-    iohid::deliveryBetweenRemovalAndReports() = []
-    {
-        iohid::deliveryBetweenRemovalAndReports() = nullptr;
-        IOHIDDeviceRef device = held->device;
-        ASSERT_TRUE(held->bed.writeInputReport(held->index, pattern(64, 2)));
-        ASSERT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == 2; }, false));
-        held->bed.hangUp(held->index);
-        waitUntilTheReaderSeesItGone(device);
-    };
+    holdTheNextDeliveryAt(iohid::deliveryBetweenRemovalAndReports());
+    ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
+    ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
+    EXPECT_EQ(reports.reportsBeforeRemoval, 2u);
+}
+
+// The same, held once the delivery has handed over every report it found: the report kept then
+// is not left behind the removal, wherever the delivery looks at the removal.
+TEST_F(IOHIDDeviceTest, AReportKeptAsADeliveryEndsItsHandOverGoesAheadOfTheRemovalDueMeanwhile)
+{
+    holdTheNextDeliveryAt(iohid::deliveryAfterReports());
     ASSERT_TRUE(bed.writeInputReport(index, pattern(64, 1)));
     ASSERT_TRUE(runUntil([&] { return reports.removals == 1; }));
     EXPECT_EQ(reports.reportsBeforeRemoval, 2u);
