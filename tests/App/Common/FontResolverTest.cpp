@@ -1,4 +1,5 @@
 #include "FontResolver.h"
+#include "FallbackTypeface.h"
 #include "FreshProcess.h"
 
 #include <gtest/gtest.h>
@@ -61,17 +62,19 @@ private:
     std::vector<std::pair<const char*, std::optional<std::string>>> saved;
 };
 
-// What the current test, run in a fresh process under the locale `lang`, found: fontconfig reads
-// the locale once per process.
-juce::String facesFoundUnder(const char* lang)
+// What the current test, run in a fresh process under the C locale but for one setting, found:
+// fontconfig reads the locale once per process.
+juce::String facesFoundWith(const char* variable, const char* value)
 {
     const juce::TemporaryFile found;
-    const ScopedEnvironment environment({{"LANG", lang},
+    const ScopedEnvironment environment({{"LANG", "C.UTF-8"},
                                          {"LC_ALL", nullptr},
                                          {"LC_CTYPE", nullptr},
                                          {"FC_LANG", nullptr},
+                                         {variable, value},
                                          {facesFile, found.getFile().getFullPathName().toRawUTF8()}});
-    EXPECT_TRUE(testsupport::fresh::passesAlone(testsupport::fresh::currentTestName())) << lang;
+    EXPECT_TRUE(testsupport::fresh::passesAlone(testsupport::fresh::currentTestName()))
+        << variable << "=" << value;
     return found.getFile().loadFileAsString();
 }
 } // namespace
@@ -98,10 +101,20 @@ TEST(FontResolver, EveryLocaleFindsTheFacesOfTheCLocale)
         ASSERT_TRUE(juce::File(file).replaceWithText(facesFound()));
         return;
     }
-    const auto underC = facesFoundUnder("C.UTF-8");
+    // The default face has no Han characters: each language's own face draws them.
+    const auto defaultFace = FallbackTypeface::create(
+        findInstalledFace(juce::Font::getDefaultSansSerifFontName(), juce::Font::getDefaultStyle()));
+    ASSERT_NE(defaultFace, nullptr);
+    EXPECT_FALSE(dynamic_cast<FallbackTypeface&>(*defaultFace).hasGlyph(0x65e5)); // 日
+
+    const auto underC = facesFoundWith("LANG", "C.UTF-8");
     ASSERT_TRUE(underC.contains("Heiti TC Regular: /")) << underC;
-    for (const auto* lang : {"zh_CN.UTF-8", "zh_TW.UTF-8", "ja_JP.UTF-8", "ko_KR.UTF-8"})
-        EXPECT_EQ(facesFoundUnder(lang), underC) << lang;
+    const std::pair<const char*, const char*> locales[] = {
+        {"LANG", "zh_CN.UTF-8"}, {"LANG", "zh_TW.UTF-8"},   {"LANG", "ja_JP.UTF-8"},
+        {"LANG", "ko_KR.UTF-8"}, {"LC_ALL", "zh_TW.UTF-8"}, {"LC_CTYPE", "ja_JP.UTF-8"},
+        {"FC_LANG", "zh-cn"}};
+    for (const auto& [variable, value] : locales)
+        EXPECT_EQ(facesFoundWith(variable, value), underC) << variable << "=" << value;
 }
 
 // Bold faces: FontLookAndFeelTest.BoldFontsGetBoldFacesAndPlainFontsDoNot.
