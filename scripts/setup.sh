@@ -20,7 +20,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi
   xvfb xdotool x11-utils imagemagick openbox gdb
+  # the Chinese, Japanese and Korean locales that the tests draw the window under
+  locales
 )
+locales=(zh_CN.UTF-8 zh_TW.UTF-8 ja_JP.UTF-8 ko_KR.UTF-8)
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 
@@ -32,4 +35,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -q
   $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Generates the locales that are not there yet (locale -a writes "zh_CN.utf8" for zh_CN.UTF-8).
+missing=()
+for l in "${locales[@]}"; do
+  locale -a | grep -qx "${l%.UTF-8}.utf8" || missing+=("$l")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  for l in "${missing[@]}"; do
+    grep -qx "$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo locale-gen
 fi

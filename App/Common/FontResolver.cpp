@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace
@@ -79,6 +80,16 @@ Pattern makePattern(const juce::String& typefaceName, const juce::String& typefa
     return pattern;
 }
 
+// fontconfig adds the language of the process's locale to every pattern, even to one that names its
+// own, and its configuration then puts that language's faces first: under a Chinese locale the
+// generic "sans-serif" and Traditional Chinese alike get the Simplified Chinese face. The face for
+// a name must not depend on the locale, so fontconfig takes the language of the C locale for the
+// process's own, before it first reads it.
+void keepTheLocaleOutOfMatching()
+{
+    [[maybe_unused]] static const bool set = setenv("FC_LANG", "en", 1) == 0;
+}
+
 InstalledFace faceOf(const FcPattern* match)
 {
     FcChar8* file = nullptr;
@@ -99,6 +110,7 @@ juce::String languageServedBy(const juce::String& typefaceName)
 
 InstalledFace findInstalledFace(const juce::String& typefaceName, const juce::String& typefaceStyle)
 {
+    keepTheLocaleOutOfMatching();
     const auto pattern = makePattern(typefaceName, typefaceStyle);
     if (pattern == nullptr || !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern))
         return {};

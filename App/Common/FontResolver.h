@@ -25,6 +25,7 @@ struct InstalledFace
 // with the language it serves, so that a Chinese, Korean or Japanese name gets a face drawn for
 // that language. JUCE's placeholder names ("<Sans-Serif>" and the like) map to fontconfig's
 // generic families, and a style containing "Bold" or "Italic" asks for that weight or slant.
+// The locale of the process plays no part: every locale finds the faces that the C locale finds.
 // Gives an invalid face only when fontconfig knows no font at all.
 InstalledFace findInstalledFace(const juce::String& typefaceName, const juce::String& typefaceStyle);
 

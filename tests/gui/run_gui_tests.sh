@@ -56,8 +56,9 @@ pids+=($!)
 wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
   { cat "$work/openbox.log" >&2; exit 1; }
 
-# The pages as the program draws them without a window, to compare the window with.
-"$page_snapshots" "$work/snapshots" >/dev/null
+# The pages as the program draws them without a window under the C locale, to compare the window
+# with: under any locale the window must show them so.
+env -u LC_ALL -u LC_CTYPE -u FC_LANG LANG=C.UTF-8 "$page_snapshots" "$work/snapshots" >/dev/null
 
 export GUI_PROGRAM=$program GUI_SNAPSHOTS=$work/snapshots
 # The window as the tests saw it, in a folder of this run's own.
