@@ -12,7 +12,8 @@ packages=(
   libx11-xcb-dev libxcb1-dev
   # platform layer
   libudev-dev libxml2-dev
-  # the system's locale aliases (/usr/share/locale/locale.alias)
+  # the system's locale aliases (/usr/share/locale/locale.alias), and the Chinese, Japanese and
+  # Korean locales that the tests draw the window under
   locales
   # fonts for the twelve languages
   fonts-noto-cjk fonts-liberation fonts-dejavu-core
@@ -20,8 +21,6 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi
   xvfb xdotool x11-utils imagemagick openbox gdb
-  # the Chinese, Japanese and Korean locales that the tests draw the window under
-  locales
 )
 locales=(zh_CN.UTF-8 zh_TW.UTF-8 ja_JP.UTF-8 ko_KR.UTF-8)
 
