@@ -38,6 +38,15 @@ int bytesWaiting(int fd)
     return syscall(SYS_ioctl, fd, FIONREAD, &count) == 0 ? count : -1;
 }
 
+// The testbed takes each connection to an emulated node in the background, with a descriptor of
+// its own: a request it answers is waited for, so that a test that leaves the process no
+// descriptor to spare never catches the testbed halfway, which it cannot survive.
+void waitUntilTheTestbedTakesTheNode(int fd)
+{
+    int count = 0;
+    ::ioctl(fd, FIONREAD, &count);
+}
+
 // The emulated node is a terminal, a stream of bytes: a reader could wake with part of a
 // report. With the terminal's minimum read set to the report's size, the node polls readable
 // only once a whole report is there, as a hidraw node does.
@@ -170,6 +179,7 @@ int HidTestbed::addDevice(const DeviceSpec& spec)
         device.ptyFd = ::open(pty, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (device.fd < 0 || device.ptyFd < 0)
         throw std::runtime_error("the testbed made no node for " + device.node);
+    waitUntilTheTestbedTakesTheNode(device.ptyFd);
     devices.push_back(std::move(device));
     return index;
 }
