@@ -150,8 +150,14 @@ std::optional<NodeDescription> describeNode(const std::string& syspath)
     int shortage = 0;
     auto description = describe(node, shortage);
     udev_device_unref(node);
-    errno = shortage != 0 ? shortage : ENODEV;
-    return shortage == 0 ? description : std::nullopt;
+    if (shortage != 0)
+    {
+        errno = shortage;
+        return std::nullopt;
+    }
+    if (!description)
+        errno = ENODEV;
+    return description;
 }
 
 std::unique_ptr<NodeMonitor> NodeMonitor::create()

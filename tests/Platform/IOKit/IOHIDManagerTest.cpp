@@ -638,7 +638,19 @@ TEST(IOHIDManager, OffersADeviceAnnouncedWithoutADescriptorToSpareOnlyOnceItCoul
     bed.announceChange(announced);
     ASSERT_TRUE(runUntil([&] { return log.has("arrival 2"); }));
     expectWhole(0x0002, 0x01200000);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "arrival 2"}));
+
+    // After udev's removal, an "add" read short of descriptors is still a device arriving afresh.
+    bed.announce(announced, "remove");
+    ASSERT_TRUE(runUntil([&] { return log.has("removal 2"); }));
+    bed.announce(announced, "add");
+    {
+        testsupport::NoNewDescriptors none;
+        runFor(std::chrono::milliseconds(50));
+    }
+    bed.announceChange(announced);
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 4; }));
+    expectWhole(0x0002, 0x01200000);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "arrival 2", "removal 2", "arrival 2"}));
 }
 
 // The caller is never offered a device it cannot send to: one that arrived while no reader could
