@@ -639,7 +639,9 @@ TEST(IOHIDManager, OffersADeviceAnnouncedWithoutADescriptorToSpareOnlyOnceItCoul
     ASSERT_TRUE(runUntil([&] { return log.has("arrival 2"); }));
     expectWhole(0x0002, 0x01200000);
 
-    // After udev's removal, an "add" read short of descriptors is still a device arriving afresh.
+    // After udev's removal, an "add" read short of descriptors is still a device arriving afresh,
+    // while the caller keeps the object of the one removed.
+    const cf::Owned<CFTypeRef> kept(CFRetain(deviceWithProduct(manager.get(), 0x0002)));
     bed.announce(announced, "remove");
     ASSERT_TRUE(runUntil([&] { return log.has("removal 2"); }));
     bed.announce(announced, "add");
