@@ -38,6 +38,15 @@ int bytesWaiting(int fd)
     return syscall(SYS_ioctl, fd, FIONREAD, &count) == 0 ? count : -1;
 }
 
+// The testbed takes each connection to an emulated node in the background, with a descriptor of
+// its own: a request it answers is waited for, so that a test that leaves the process no
+// descriptor to spare never catches the testbed halfway, which it cannot survive.
+void waitUntilTheTestbedTakesTheNode(int fd)
+{
+    int count = 0;
+    ::ioctl(fd, FIONREAD, &count);
+}
+
 // The emulated node is a terminal, a stream of bytes: a reader could wake with part of a
 // report. With the terminal's minimum read set to the report's size, the node polls readable
 // only once a whole report is there, as a hidraw node does.
@@ -79,8 +88,10 @@ std::string describe(const DeviceSpec& spec, const std::string& usb, const std::
          << "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" << hex(spec.vendorId, 4, false)
          << "\nA: idProduct=" << hex(spec.productId, 4, false)
          << "\nA: bcdDevice=" << hex(spec.releaseNumber, 4, false) << "\nA: busnum=" << spec.busNumber
-         << "\nA: devpath=" << devpath(spec) << "\nA: manufacturer=" << spec.manufacturer
-         << "\nA: product=" << spec.product << "\nA: serial=" << spec.serialNumber
+         << "\nA: devpath=" << devpath(spec) << "\nA: manufacturer=" << spec.manufacturer << "\nA: product="
+         << spec.product
+         // A USB device without a serial number has no such attribute at all.
+         << (spec.serialNumber.empty() ? "" : "\nA: serial=" + spec.serialNumber)
          << "\n\nP: " << hid.substr(0, hid.rfind('/'))
          << "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\nP: " << hid
          << "\nE: SUBSYSTEM=hid\nE: HID_ID=0003:" << hex(spec.vendorId, 8) << ":" << hex(spec.productId, 8)
@@ -170,6 +181,7 @@ int HidTestbed::addDevice(const DeviceSpec& spec)
         device.ptyFd = ::open(pty, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (device.fd < 0 || device.ptyFd < 0)
         throw std::runtime_error("the testbed made no node for " + device.node);
+    waitUntilTheTestbedTakesTheNode(device.ptyFd);
     devices.push_back(std::move(device));
     return index;
 }

@@ -42,7 +42,8 @@ private:
     pthread_attr_t saved;
 };
 
-// No descriptor can be opened meanwhile: the limit is the lowest number free now.
+// No descriptor can be opened meanwhile but the `spare` ones: the limit is that many above the
+// lowest number free now.
 class NoNewDescriptors
 {
 public:
@@ -50,14 +51,14 @@ public:
     // checks a call on it: without descriptors it takes every object for a bad one.
     static bool sanitizerNeedsThem() { return &__ubsan_handle_dynamic_type_cache_miss != nullptr; }
 
-    NoNewDescriptors()
+    explicit NoNewDescriptors(int spare = 0)
     {
         getrlimit(RLIMIT_NOFILE, &saved);
         // Not a file under /dev, which umockdev's preload would take for a device of its own.
         const int lowestFree = eventfd(0, EFD_CLOEXEC);
         ::close(lowestFree);
         rlimit none = saved;
-        none.rlim_cur = rlim_t(lowestFree);
+        none.rlim_cur = rlim_t(lowestFree + spare);
         setrlimit(RLIMIT_NOFILE, &none);
     }
     ~NoNewDescriptors() { setrlimit(RLIMIT_NOFILE, &saved); }

@@ -43,6 +43,14 @@ private:
         Device* device; // retained: the manager's own object of the node
         bool matched = false;
         bool opened = false;
+        bool awaitsResources = false; // fits, but could not be opened for want of them
+    };
+
+    // A node announced while it could not be read whole for want of resources.
+    struct Unread
+    {
+        std::string syspath;
+        hidraw::UdevAction action;
     };
 
     struct Event
@@ -60,6 +68,9 @@ private:
     bool fits(const Device& device) const;
     bool watch();
     void takeAnnouncements();
+    void keepUnread(const std::string& syspath, hidraw::UdevAction action);
+    hidraw::UdevAction takeUnread(const std::string& syspath, hidraw::UdevAction action);
+    void retryShortages();
     // The entry of the node at the syspath, live or gone, or the end.
     std::vector<Known>::iterator entryFor(const std::string& syspath);
     void add(const hidraw::NodeDescription& node, hidraw::UdevAction action);
@@ -77,6 +88,7 @@ private:
     bool watching = false;
     bool opened = false;
     std::vector<Known> known;
+    std::vector<Unread> unread;
     std::deque<Event> pending;
     IOHIDDeviceCallback matchingCallback = nullptr;
     void* matchingContext = nullptr;
@@ -131,14 +143,71 @@ void Manager::takeAnnouncements()
     {
         const auto event = monitor->receive();
         if (!event)
-            return;
+            break;
         if (!watching)
             continue;
+        const std::string& syspath = event->node.syspath;
         if (event->action == hidraw::UdevAction::remove)
-            removeNode(event->node.syspath);
+        {
+            takeUnread(syspath, event->action);
+            removeNode(syspath);
+        }
+        else if (!event->whole)
+            keepUnread(syspath, event->action);
         else
-            add(event->node, event->action);
+            add(event->node, takeUnread(syspath, event->action));
     }
+    if (watching)
+        retryShortages();
+}
+
+// An "add" kept stays one: after udev's removal, it is a device arriving afresh.
+void Manager::keepUnread(const std::string& syspath, hidraw::UdevAction action)
+{
+    for (Unread& node : unread)
+        if (node.syspath == syspath)
+        {
+            if (action == hidraw::UdevAction::add)
+                node.action = action;
+            return;
+        }
+    unread.push_back(Unread{syspath, action});
+}
+
+// Forgets the node kept unread at the syspath; the action to take it with is "add" when either
+// udev's word of it was.
+hidraw::UdevAction Manager::takeUnread(const std::string& syspath, hidraw::UdevAction action)
+{
+    const auto kept = std::find_if(unread.begin(), unread.end(),
+                                   [&](const Unread& node) { return node.syspath == syspath; });
+    if (kept == unread.end())
+        return action;
+    if (kept->action == hidraw::UdevAction::add)
+        action = kept->action;
+    unread.erase(kept);
+    return action;
+}
+
+// A device is offered only whole: what could not be read or opened for want of resources is
+// tried again at each udev event and listing. Under lock.
+void Manager::retryShortages()
+{
+    for (auto node = unread.begin(); node != unread.end();)
+    {
+        const auto description = hidraw::describeNode(node->syspath);
+        if (!description && hidraw::isShortOfResources(errno))
+        {
+            ++node;
+            continue;
+        }
+        const hidraw::UdevAction action = node->action;
+        node = unread.erase(node);
+        if (description)
+            add(*description, action);
+    }
+    for (Known& entry : known)
+        if (entry.awaitsResources)
+            updateMatch(entry);
 }
 
 std::vector<Manager::Known>::iterator Manager::entryFor(const std::string& syspath)
@@ -185,14 +254,23 @@ void Manager::removeNode(const std::string& syspath)
     device->release();
 }
 
+// Where the manager is open, a device is offered once it is opened, or once it cannot be for a
+// reason of its own (the user may not open it, say): then udev's next word of it tries again.
 void Manager::updateMatch(Known& entry)
 {
     const bool fitting = fits(*entry.device) && !entry.device->isRemoved();
+    entry.awaitsResources = false;
     if (fitting && !entry.matched)
     {
-        entry.matched = true;
         if (opened)
-            entry.opened = entry.device->open() == kIOReturnSuccess;
+        {
+            const IOReturn result = entry.device->open();
+            entry.awaitsResources = result == kIOReturnNoResources;
+            if (entry.awaitsResources)
+                return;
+            entry.opened = result == kIOReturnSuccess;
+        }
+        entry.matched = true;
         queue(true, entry.device);
     }
     else if (!fitting && entry.matched)

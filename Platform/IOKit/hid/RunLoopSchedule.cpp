@@ -15,28 +15,32 @@ bool sameMode(CFStringRef a, CFStringRef b)
     return CFEqual(CFRunLoopFiledMode(a), CFRunLoopFiledMode(b));
 }
 
+int makeWakeUp()
+{
+    return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
 } // namespace
 
 RunLoopSchedule::RunLoopSchedule(const char* kind, Handler handler, void* owner, int extraFd)
-    : kind(kind), handler(handler), owner(owner), wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      extraFd(extraFd)
+    : kind(kind), handler(handler), owner(owner), wakeFd(makeWakeUp()), extraFd(extraFd)
 {
 }
 
 RunLoopSchedule::~RunLoopSchedule()
 {
     removeAll();
-    if (wakeFd >= 0)
-        ::close(wakeFd);
+    if (const int fd = wakeFd.load(); fd >= 0)
+        ::close(fd);
 }
 
 void RunLoopSchedule::add(CFRunLoopRef runLoop, CFStringRef mode)
 {
     if (runLoop == nullptr || mode == nullptr)
         return;
-    if (wakeFd < 0)
-        return refuse("it has no wake-up descriptor");
     std::lock_guard<std::mutex> guard(lock);
+    if (!makeWakeUpIfMissing())
+        return refuse("it has no wake-up descriptor");
     if (!entries.empty() && entries.front().runLoop != runLoop)
         return refuse("it is scheduled on another run loop; unschedule it from that one first");
     for (const Entry& entry : entries)
@@ -48,6 +52,15 @@ void RunLoopSchedule::add(CFRunLoopRef runLoop, CFStringRef mode)
     CFRetain(entry.runLoop);
     CFRetain(entry.mode);
     entries.push_back(entry);
+}
+
+// Under the lock. A wake-up that could not be made for want of descriptors is made at the next
+// schedule: nothing could signal it before, as nothing was scheduled.
+bool RunLoopSchedule::makeWakeUpIfMissing()
+{
+    if (wakeFd.load() < 0)
+        wakeFd.store(makeWakeUp());
+    return wakeFd.load() >= 0;
 }
 
 // Both sources or neither.
@@ -135,7 +148,7 @@ bool RunLoopSchedule::runsHereNow() const
 void RunLoopSchedule::signal()
 {
     const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(wakeFd, &one, sizeof one);
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeFd.load(), &one, sizeof one);
 }
 
 // Only while scheduled here, so that the last entry's release forgets it.

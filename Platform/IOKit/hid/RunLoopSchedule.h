@@ -7,6 +7,7 @@
 #include <CoreFoundation/CFRunLoopLinux.h>
 #include <CoreFoundation/CoreFoundation.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -54,6 +55,7 @@ private:
     };
 
     static void fired(int fd, UInt32 events, void* info);
+    bool makeWakeUpIfMissing();
     bool watch(Entry& entry);
     void release(const Entry& entry);
     void forgetRunChangeIfEmpty(CFRunLoopRef runLoop);
@@ -62,7 +64,7 @@ private:
     const char* const kind;
     const Handler handler;
     void* const owner;
-    const int wakeFd;
+    std::atomic<int> wakeFd; // -1 until it can be made
     const int extraFd;
     mutable std::mutex lock;
     std::vector<Entry> entries;

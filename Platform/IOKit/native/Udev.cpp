@@ -17,24 +17,40 @@ std::string text(const char* value)
     return value != nullptr ? std::string(value) : std::string();
 }
 
-std::vector<uint8_t> readBinaryFile(const std::string& path)
+// What libudev gave, noting in `shortage` the errno of a value it could not give for want of
+// descriptors or memory: a node read then is not read whole.
+template <typename Value> Value* noted(Value* value, int& shortage)
 {
-    const std::string bytes = cf::os::readWholeFile(path).value_or(std::string());
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    if (value == nullptr && isShortOfResources(errno))
+        shortage = errno;
+    return value;
 }
 
-void readHidParent(udev_device* hid, NodeAttributes& attributes)
+std::vector<uint8_t> readBinaryFile(const std::string& path, int& shortage)
 {
-    attributes.hidId = text(udev_device_get_property_value(hid, "HID_ID"));
-    attributes.hidName = text(udev_device_get_property_value(hid, "HID_NAME"));
-    attributes.hidUniq = text(udev_device_get_property_value(hid, "HID_UNIQ"));
+    errno = 0;
+    const std::optional<std::string> bytes = cf::os::readWholeFile(path);
+    if (!bytes && isShortOfResources(errno))
+        shortage = errno;
+    return bytes ? std::vector<uint8_t>(bytes->begin(), bytes->end()) : std::vector<uint8_t>();
+}
+
+void readHidParent(udev_device* hid, NodeAttributes& attributes, int& shortage)
+{
+    const auto property = [&](const char* name)
+    { return text(noted(udev_device_get_property_value(hid, name), shortage)); };
+    attributes.hidId = property("HID_ID");
+    attributes.hidName = property("HID_NAME");
+    attributes.hidUniq = property("HID_UNIQ");
     // The kernel publishes the descriptor in sysfs, readable without opening the device.
-    attributes.reportDescriptor = readBinaryFile(text(udev_device_get_syspath(hid)) + "/report_descriptor");
+    attributes.reportDescriptor =
+        readBinaryFile(text(udev_device_get_syspath(hid)) + "/report_descriptor", shortage);
 }
 
-void readUsbDevice(udev_device* usb, NodeAttributes& attributes)
+void readUsbDevice(udev_device* usb, NodeAttributes& attributes, int& shortage)
 {
-    const auto attribute = [usb](const char* name) { return text(udev_device_get_sysattr_value(usb, name)); };
+    const auto attribute = [&](const char* name)
+    { return text(noted(udev_device_get_sysattr_value(usb, name), shortage)); };
     attributes.idVendor = attribute("idVendor");
     attributes.idProduct = attribute("idProduct");
     attributes.bcdDevice = attribute("bcdDevice");
@@ -45,16 +61,20 @@ void readUsbDevice(udev_device* usb, NodeAttributes& attributes)
     attributes.devpath = attribute("devpath");
 }
 
-std::optional<NodeDescription> describe(udev_device* node)
+// Nothing for a node without a device file. `shortage` is the errno of what could not be read for
+// want of descriptors or memory, and stays 0 when the node was read whole.
+std::optional<NodeDescription> describe(udev_device* node, int& shortage)
 {
     const char* devnode = udev_device_get_devnode(node);
     if (devnode == nullptr)
         return std::nullopt;
     NodeDescription description{text(udev_device_get_syspath(node)), devnode, {}};
-    if (udev_device* hid = udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr))
-        readHidParent(hid, description.attributes);
-    if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(node, "usb", "usb_device"))
-        readUsbDevice(usb, description.attributes);
+    if (udev_device* hid =
+            noted(udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr), shortage))
+        readHidParent(hid, description.attributes, shortage);
+    if (udev_device* usb =
+            noted(udev_device_get_parent_with_subsystem_devtype(node, "usb", "usb_device"), shortage))
+        readUsbDevice(usb, description.attributes, shortage);
     return description;
 }
 
@@ -70,9 +90,13 @@ std::optional<std::vector<NodeDescription>> describeAll(udev* context, udev_list
             return std::nullopt;
         if (node == nullptr)
             continue;
-        if (auto description = describe(node))
-            nodes.push_back(std::move(*description));
+        int shortage = 0;
+        auto description = describe(node, shortage);
         udev_device_unref(node);
+        if (shortage != 0)
+            return std::nullopt;
+        if (description)
+            nodes.push_back(std::move(*description));
     }
     return nodes;
 }
@@ -112,6 +136,27 @@ std::optional<std::vector<NodeDescription>> enumerateNodes()
         nodes = describeAll(context.handle, udev_enumerate_get_list_entry(enumerate));
     udev_enumerate_unref(enumerate);
     return nodes;
+}
+
+std::optional<NodeDescription> describeNode(const std::string& syspath)
+{
+    Context context;
+    if (context.handle == nullptr)
+        return std::nullopt;
+    udev_device* node = udev_device_new_from_syspath(context.handle, syspath.c_str());
+    if (node == nullptr)
+        return std::nullopt;
+    int shortage = 0;
+    auto description = describe(node, shortage);
+    udev_device_unref(node);
+    if (shortage != 0)
+    {
+        errno = shortage;
+        return std::nullopt;
+    }
+    if (!description)
+        errno = ENODEV;
+    return description;
 }
 
 std::unique_ptr<NodeMonitor> NodeMonitor::create()
@@ -157,8 +202,9 @@ std::optional<NodeMonitor::Event> NodeMonitor::receive()
         if (action == "add" || action == "change")
         {
             const UdevAction kind = action == "add" ? UdevAction::add : UdevAction::change;
-            if (auto description = describe(node))
-                event = Event{kind, std::move(*description)};
+            int shortage = 0;
+            if (auto description = describe(node, shortage))
+                event = Event{kind, std::move(*description), shortage == 0};
         }
         else if (action == "remove")
         {

@@ -35,6 +35,10 @@ enum class UdevAction
 // descriptors or memory, as a rule), rather than a list that leaves some out.
 std::optional<std::vector<NodeDescription>> enumerateNodes();
 
+// The node at the syspath as it stands now, read whole; nothing when it cannot be, and then errno
+// says why: a shortage of descriptors or memory (isShortOfResources) is worth another try later.
+std::optional<NodeDescription> describeNode(const std::string& syspath);
+
 // Announcements of hidraw nodes added and removed, read without blocking from a descriptor
 // that polls readable while some are waiting.
 class NodeMonitor
@@ -50,6 +54,9 @@ public:
     {
         UdevAction action;
         NodeDescription node; // for a removal, only the syspath is known
+        // False when the node could not be read whole for want of descriptors or memory:
+        // describeNode() tells the rest later.
+        bool whole = true;
     };
 
     // The next announcement, or nothing when none is waiting.

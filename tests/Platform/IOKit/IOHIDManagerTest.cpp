@@ -600,6 +600,126 @@ TEST(IOHIDManager, KeepsNeitherTheFileNorTheReaderOfAGoneDeviceWhoseObjectsAreKe
     EXPECT_TRUE(runUntil([&] { return openDescriptors(bed) <= descriptors; }));
 }
 
+// What a caller matching the updater by vendor and product sees of an arrival that could not be
+// read for want of descriptors: nothing, until it is offered whole once descriptors are back, at
+// the next listing or at udev's next word of it.
+TEST(IOHIDManager, OffersADeviceAnnouncedWithoutADescriptorToSpareOnlyOnceItCouldBeReadWhole)
+{
+    if (testsupport::NoNewDescriptors::sanitizerNeedsThem())
+        GTEST_SKIP() << "the sanitizer needs descriptors of its own";
+    if (testsupport::handedToAFreshProcess())
+        return;
+    hidtest::HidTestbed bed;
+    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    IOHIDManagerSetDeviceMatching(manager.get(), matching({{kIOHIDVendorIDKey, 0x5A1E}}).get());
+    CallbackLog log;
+    log.listenTo(manager.get());
+    const auto expectWhole = [&](uint32_t productId, int64_t locationId)
+    {
+        IOHIDDeviceRef device = deviceWithProduct(manager.get(), productId);
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(numberOf(IOHIDDeviceGetProperty(device, CFSTR(kIOHIDLocationIDKey))), locationId);
+        EXPECT_FALSE(elementsOf(device).empty());
+    };
+
+    bed.addDevice({.productId = 0x0001, .ports = {1}});
+    {
+        testsupport::NoNewDescriptors none;
+        EXPECT_TRUE(devicesOf(manager.get()).empty());
+    }
+    expectWhole(0x0001, 0x01100000);
+    ASSERT_TRUE(runUntil([&] { return log.has("arrival 1"); }));
+
+    const int announced = bed.addDevice({.productId = 0x0002, .ports = {2}});
+    {
+        testsupport::NoNewDescriptors none;
+        runFor(std::chrono::milliseconds(50));
+    }
+    bed.announceChange(announced);
+    ASSERT_TRUE(runUntil([&] { return log.has("arrival 2"); }));
+    expectWhole(0x0002, 0x01200000);
+
+    // After udev's removal, an "add" read short of descriptors is still a device arriving afresh,
+    // while the caller keeps the object of the one removed.
+    const cf::Owned<CFTypeRef> kept(CFRetain(deviceWithProduct(manager.get(), 0x0002)));
+    bed.announce(announced, "remove");
+    ASSERT_TRUE(runUntil([&] { return log.has("removal 2"); }));
+    bed.announce(announced, "add");
+    {
+        testsupport::NoNewDescriptors none;
+        runFor(std::chrono::milliseconds(50));
+    }
+    bed.announceChange(announced);
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 4; }));
+    expectWhole(0x0002, 0x01200000);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "arrival 2", "removal 2", "arrival 2"}));
+}
+
+// A value the device does not have (a serial number) is no shortage, whatever failure of long ago
+// the thread's errno still holds.
+TEST(IOHIDManager, OffersADeviceWithoutASerialNumberWhateverErrnoHeldBefore)
+{
+    hidtest::HidTestbed bed;
+    bed.addDevice({.productId = 0x0001});
+    cf::Owned<IOHIDManagerRef> manager(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    IOHIDManagerSetDeviceMatching(manager.get(), matching({{kIOHIDVendorIDKey, 0x5A1E}}).get());
+    errno = EMFILE;
+    EXPECT_NE(deviceWithProduct(manager.get(), 0x0001), nullptr);
+}
+
+// The caller is never offered a device it cannot send to: one that arrived while no reader could
+// be started arrives open at udev's next word of it.
+TEST(IOHIDManager, OffersADeviceThatArrivedWithoutAThreadToSpareOnlyOnceItCouldBeOpened)
+{
+    hidtest::HidTestbed bed;
+    const auto manager = openManager();
+    CallbackLog log;
+    log.listenTo(manager.get());
+    const int index = bed.addDevice({.productId = 0x0001});
+    {
+        testsupport::NoNewThreads none;
+        runFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(deviceWithProduct(manager.get(), 0x0001), nullptr);
+    }
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(log.events.empty());
+
+    bed.announceChange(index);
+    ASSERT_TRUE(runUntil([&] { return log.has("arrival 1"); }));
+    IOHIDDeviceRef device = deviceWithProduct(manager.get(), 0x0001);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, pattern(64, 1).data(), 64),
+              kIOReturnSuccess);
+    const auto sent = bed.readOutputReport(index, 65);
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_EQ(std::vector<uint8_t>(sent->begin() + 1, sent->end()), pattern(64, 1));
+}
+
+// A manager made with a descriptor to spare, but none for its wake-up, makes it once it is
+// scheduled.
+TEST(IOHIDManager, MadeWithOneDescriptorLeftIsScheduledOnceDescriptorsAreBack)
+{
+    if (testsupport::NoNewDescriptors::sanitizerNeedsThem())
+        GTEST_SKIP() << "the sanitizer needs descriptors of its own";
+    if (testsupport::handedToAFreshProcess())
+        return;
+    hidtest::HidTestbed bed;
+    cf::Owned<IOHIDManagerRef> manager;
+    {
+        testsupport::NoNewDescriptors one(1);
+        manager.reset(IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone));
+    }
+    if (!manager)
+        return;
+    testing::internal::CaptureStderr();
+    IOHIDManagerSetDeviceMatching(manager.get(), nullptr);
+    CallbackLog log;
+    log.listenTo(manager.get());
+    bed.addDevice({.productId = 0x0001});
+    EXPECT_TRUE(runUntil([&] { return log.has("arrival 1"); }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 TEST(IOHIDManager, NeverOffersADeviceThatWentBeforeItsArrivalWasTold)
 {
     hidtest::HidTestbed bed;
