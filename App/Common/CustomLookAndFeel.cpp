@@ -224,6 +224,12 @@ void LangLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle
     }
 }
 
+void LangLookAndFeel::drawLabel(juce::Graphics& g, juce::Label& label)
+{
+    const LanguageFallbackFont fallback(label.getText());
+    FontLookAndFeel::drawLabel(g, label);
+}
+
 void ProgressLookAndFeel::drawProgressBar(juce::Graphics& g, juce::ProgressBar& progressBar, int width,
                                           int height, double progress, const juce::String& textToShow)
 {

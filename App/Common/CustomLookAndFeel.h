@@ -25,13 +25,18 @@ public:
                                bool isButtonDown);
 };
 
-// The language box's menu: a dark blue highlight, and each language's name drawn with that
-// language's font supplying the characters that the menu font lacks.
+// The language box and its menu: a dark blue highlight, and each language's name, in the box as
+// in the menu, drawn with that language's font supplying the characters that the box's font lacks.
 class LangLookAndFeel : public FontLookAndFeel
 {
 public:
     LangLookAndFeel() {}
     ~LangLookAndFeel() override {}
+
+    // The box shows a chosen language at once, before the page takes that language's font. JUCE
+    // keeps the layout of a text for its next paints whatever the fallback font: a name laid out
+    // once without its glyphs would stay blank.
+    void drawLabel(juce::Graphics& g, juce::Label& label) override;
 
     void drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
                            bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,

@@ -33,8 +33,19 @@ using namespace std::chrono_literals;
 // and the progress bar, which the page snapshots draw half full.
 const juce::Point<int> rightButton{356, 146}, leftButton{246, 146}, languageBox{213, 88};
 const juce::Rectangle<int> progressBar{20, 78, 386, 20};
-// The window's title in the first two languages.
-const std::string titles[] = {"Updater Program", "Programme de mise \xc3\xa0 jour"};
+// The window's title in each language.
+const std::string titles[] = {"Updater Program",
+                              "Programme de mise \xc3\xa0 jour",
+                              "Update-Programm",
+                              "Programa de actualización",
+                              "Programma di aggiornamento",
+                              "Updateprogramma",
+                              "Программа обновления",
+                              "Programa de atualização",
+                              "更新程序",
+                              "更新程式",
+                              "업데이트 프로그램",
+                              "アップデートプログラム"};
 // How long a user looks at a page before clicking: longer than a double click takes.
 constexpr auto reactionTime = 600ms;
 
@@ -506,7 +517,14 @@ const Journey journeys[] = {
     {"WithANamedPipeForPreferences",
      UpdateFileKind::valid,
      {},
-     "startWithANamedPipeForPreferences 00-1-0 right 00-1-1 right end"}};
+     "startWithANamedPipeForPreferences 00-1-0 right 00-1-1 right end"},
+    // Each language from the box's menu in turn: the box names it in its own script at once.
+    {"ThroughEveryLanguage",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 nextLanguage 01-1-0 nextLanguage 02-1-0 nextLanguage 03-1-0 nextLanguage 04-1-0 "
+     "nextLanguage 05-1-0 nextLanguage 06-1-0 nextLanguage 07-1-0 nextLanguage 08-1-0 nextLanguage 09-1-0 "
+     "nextLanguage 10-1-0 nextLanguage 11-1-0 left end"}};
 
 INSTANTIATE_TEST_SUITE_P(Gui, JourneyTest, ::testing::ValuesIn(journeys),
                          [](const auto& info) { return std::string(info.param.name); });

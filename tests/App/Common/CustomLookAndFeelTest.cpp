@@ -112,6 +112,34 @@ TEST_F(CustomLookAndFeelTest, MenuDrawsEachLanguageNameWithItsOwnLanguagesFontAn
     EXPECT_NE(separator.getPixelAt(100, 4), juce::Colours::white);
 }
 
+// The box shows a language as soon as it is chosen, while the fallback font is still the one of the
+// language before.
+TEST_F(CustomLookAndFeelTest, LanguageBoxDrawsEachLanguageNameWithItsOwnLanguagesFontAndPutsTheFallbackBack)
+{
+    LangLookAndFeel look;
+    auto* texts = TxtLoader::getInstance();
+    juce::Font::setFallbackFontName("Arial");
+    juce::Label label;
+    label.setLookAndFeel(&look);
+    label.setFont(juce::Font(19.0f)); // used by no other test, so that no glyph drawn elsewhere is reused
+    label.setColour(juce::Label::textColourId, juce::Colours::black);
+    label.setBounds(0, 0, 200, 24);
+    for (unsigned int i = 0; i < LangCount; ++i)
+    {
+        const auto& name = texts->getLang(i);
+        label.setText(name, juce::dontSendNotification);
+        auto image = blankImage(200, 24, juce::Colours::white);
+        juce::Graphics g(image);
+        look.drawLabel(g, label);
+        juce::Font::setFallbackFontName(texts->getFont(i));
+        const float width = label.getFont().getStringWidthFloat(name);
+        juce::Font::setFallbackFontName("Arial");
+        EXPECT_GT(boundsOfPixels(image, isDark).getWidth(), width * 0.6f) << name;
+        EXPECT_EQ(juce::Font::getFallbackFontName(), "Arial") << name;
+    }
+    label.setLookAndFeel(nullptr);
+}
+
 TEST_F(CustomLookAndFeelTest, ProgressFillsItsShareOfTheInnerBarInsideTheFrame)
 {
     const auto half = drawBar(0.5, {});
