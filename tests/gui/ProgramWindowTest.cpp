@@ -309,6 +309,7 @@ protected:
     // page shows, the user clicks a run of clicks that lasts longer than the double-click interval.
     void clickRunAsTheDeviceArrives(juce::Point<int> at)
     {
+        std::this_thread::sleep_until(pageSeenAt + reactionTime);
         xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(at.x) + " " +
                 std::to_string(at.y));
         device ? device->plugIn() : plugIn({});
