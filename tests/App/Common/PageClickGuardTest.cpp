@@ -117,7 +117,14 @@ TEST_F(PageClickGuardTest, OnceAPressIsRefusedTheRestOfItsRunIsRefusedToo)
 TEST_F(PageClickGuardTest, NoStepOfTheWallClockLosesAClickOrLetsOneThrough)
 {
     using namespace std::chrono_literals;
+    // Presses are dated by their stamps, even when the first one heard had waited to be handled.
+    EXPECT_TRUE(click(1, stamp() - juce::RelativeTime::milliseconds(300)));
     EXPECT_TRUE(click(1, stamp()));
+    const auto changedAt = stamp();
+    guard.pageChanged();
+    waitPastTheInterval();
+    EXPECT_FALSE(click(1, changedAt - juce::RelativeTime::milliseconds(50))) << "made before the change";
+
     for (const auto step : {1h, -1h})
     {
         wallclock::shift(step); // as on a resume from suspend, before the page shows
