@@ -46,6 +46,7 @@ AlineButton* MainComponent::createButton(const juce::String& text)
     auto* button = new AlineButton(text);
     addAndMakeVisible(button, -1);
     button->addListener(this);
+    clickGuard.watchKeysOf(*button);
     button->setStyle(juce::Font::bold);
     button->setColour(juce::TextButton::buttonColourId, BackgroundColour);
     button->setColour(juce::TextButton::buttonOnColourId, BackgroundColour);

@@ -4,6 +4,7 @@
 #include "HidTestbed.h"
 #include "TrvQ8Simulator.h"
 #include "UpdateFileWriter.h"
+#include "WallClockShift.h"
 #include "XDisplay.h"
 
 #include <gtest/gtest-spi.h>
@@ -95,9 +96,13 @@ int differingBlocks(const juce::Image& actual, const juce::Image& expected, juce
 class Program
 {
 public:
-    Program(const juce::File& executable, const juce::File& output, bool withDisplay = true) : output(output)
+    // `environment`: "NAME=value ..." to add to the program's own.
+    Program(const juce::File& executable, const juce::File& output, bool withDisplay = true,
+            const std::string& environment = {})
+        : output(output)
     {
         const std::string command = "exec " + std::string(withDisplay ? "" : "env -u DISPLAY ") +
+                                    (environment.empty() ? "" : "env " + environment + " ") +
                                     executable.getFullPathName().quoted().toStdString() + " >" +
                                     output.getFullPathName().quoted().toStdString() + " 2>&1";
         const char* arguments[] = {"sh", "-c", command.c_str(), nullptr};
@@ -207,9 +212,9 @@ protected:
             bed, hidtest::TrvQ8Spec{.releaseNumber = 0x0105, .faults = faults});
     }
 
-    void start()
+    void start(const std::string& environment = {})
     {
-        run = std::make_unique<Program>(executable, folder.getChildFile("output.txt"));
+        run = std::make_unique<Program>(executable, folder.getChildFile("output.txt"), true, environment);
         ASSERT_TRUE(eventually([this] { return (window = screen.window(run->pid).value_or(0)) != 0; }))
             << "no window; the program wrote: " << run->written();
     }
@@ -301,6 +306,55 @@ protected:
         EXPECT_EQ(program.exitStatus(), 0) << program.written();
     }
 
+    // The program with a wall clock of its own, which the test steps while it runs; the X server's
+    // clock goes on, as on a resume from suspend.
+    void startOnAMovableClock()
+    {
+        const auto shiftFile = folder.getChildFile("wall-clock-shift").getFullPathName().toStdString();
+        ASSERT_TRUE(wallclock::shiftThrough(shiftFile.c_str(), wallClockShift));
+        const char* preloaded = std::getenv("LD_PRELOAD"); // umockdev's, for the emulated devices
+        start("LD_PRELOAD=" + (preloaded != nullptr ? std::string(preloaded) + ":" : "") + WALL_CLOCK_SHIM +
+              " " + wallclock::shiftFileVariable + "=" + shiftFile);
+    }
+
+    void stepWallClock(std::chrono::hours step)
+    {
+        wallClockShift += step;
+        const auto shiftFile = folder.getChildFile("wall-clock-shift").getFullPathName().toStdString();
+        ASSERT_TRUE(wallclock::shiftThrough(shiftFile.c_str(), wallClockShift));
+    }
+
+    // Keys pressed through xdotool once the user has seen the page, as a user presses them.
+    void keys(const std::string& arguments)
+    {
+        ASSERT_TRUE(screen.exists(window)) << windowGone();
+        std::this_thread::sleep_until(pageSeenAt + reactionTime);
+        xdotool(arguments);
+    }
+
+    // The pointer rests on a button slot while the device arrives; as soon as the device-ready
+    // page shows, the user clicks a run of clicks that lasts longer than the double-click interval.
+    void clickRunAsTheDeviceArrives(juce::Point<int> at)
+    {
+        std::this_thread::sleep_until(pageSeenAt + reactionTime);
+        xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(at.x) + " " +
+                std::to_string(at.y));
+        device ? device->plugIn() : plugIn({});
+        expectPage("00-1-2");
+        xdotool("click --repeat 8 --delay 150 1 mousemove 0 0");
+    }
+
+    // Long enough for the program to act on what it was sent; it has taken none of it.
+    void expectNothingDone()
+    {
+        std::this_thread::sleep_for(1s);
+        ASSERT_FALSE(run->exitStatus().has_value()) << run->ending() << "; it wrote: " << run->written();
+        if (device)
+        {
+            EXPECT_TRUE(device->received().commands.empty()) << "the device was written to";
+        }
+    }
+
     const juce::File snapshots = juce::File(std::getenv("GUI_SNAPSHOTS"));
     const juce::File screenshots = juce::File(std::getenv("GUI_SCREENSHOTS"));
     const juce::File folder = juce::File::createTempFile("gui");
@@ -312,6 +366,7 @@ protected:
     std::unique_ptr<Program> run;
     unsigned long window = 0;
     std::chrono::steady_clock::time_point pageSeenAt;
+    std::chrono::seconds wallClockShift{0};
 };
 
 TEST_F(ProgramWindowTest, WindowIsCentredFixedInSizeAboveOthersWithoutButtonsOfItsOwn)
@@ -417,6 +472,33 @@ protected:
         {"startWithANamedPipeForPreferences", [this] { startWithANamedPipeForPreferences(); }},
         {"right", [this] { click(rightButton); }},
         {"doubleRight", [this] { click(rightButton, true); }},
+        // Presses by keyboard, runs of clicks, and steps of the wall clock.
+        {"rightThenReturn",
+         [this]
+         {
+             keys("mousemove --window " + std::to_string(window) + " " + std::to_string(rightButton.x) + " " +
+                  std::to_string(rightButton.y) + " click 1 sleep 0.1 key Return mousemove 0 0");
+         }},
+        {"focusRight", // pressed, then the pointer slides off before the release: no click
+         [this]
+         {
+             keys("mousemove --window " + std::to_string(window) + " " + std::to_string(rightButton.x) + " " +
+                  std::to_string(rightButton.y) + " mousedown 1 mousemove 0 0 mouseup 1");
+         }},
+        {"return", [this] { keys("key Return"); }},
+        {"twoReturns", [this] { keys("key --delay 120 Return Return"); }},
+        {"holdReturn", [this] { keys("keydown Return sleep 2 keyup Return"); }},
+        {"clickRunOnRightAsTheDeviceArrives", [this] { clickRunAsTheDeviceArrives(rightButton); }},
+        {"nothingDone", [this] { expectNothingDone(); }},
+        {"startOnAMovableClock", [this] { startOnAMovableClock(); }},
+        {"wallClockForward", [this] { stepWallClock(1h); }},
+        {"wallClockBack", [this] { stepWallClock(-1h); }},
+        {"rightAfter2s",
+         [this]
+         {
+             std::this_thread::sleep_until(pageSeenAt + 2s);
+             click(rightButton);
+         }},
         {"left", [this] { click(leftButton); }},
         {"nothingSent", [this] { EXPECT_TRUE(device->received().commands.empty()); }},
         {"nextLanguage", [this] { chooseNextLanguage(); }},
@@ -500,6 +582,43 @@ const Journey journeys[] = {
      "start 00-1-0 right 00-1-2 right 00-1-3 held 00-1-3 sigterm end"},
     {"UntilSigintDuringAnUpdate", UpdateFileKind::valid, silentStart,
      "start 00-1-0 right 00-1-2 right 00-1-3 sigint end"},
+    // A press aimed at one page presses no button of the next, by keyboard either: Return on the
+    // button that holds the focus after a click on OK, two quick Returns, a held Return. A single
+    // press later still works. Without a device, Close takes the focus from OK as OK goes.
+    {"AReturnJustAfterAClickOnOkStartsNothing", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
+     "start 00-1-0 rightThenReturn 00-1-2 nothingDone 00-1-2 return 00-1-4 right end"},
+    {"AReturnJustAfterAClickOnOkEndsNothing",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 rightThenReturn 00-1-1 nothingDone 00-1-1 plugIn 00-1-2 right 00-1-4 right end"},
+    {"TwoQuickReturnsOnAFocusedOkStartNothing", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
+     "start 00-1-0 focusRight 00-1-0 twoReturns 00-1-2 nothingDone 00-1-2 return 00-1-4 right end"},
+    {"TwoQuickReturnsOnAFocusedOkEndNothing",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 focusRight 00-1-0 twoReturns 00-1-1 nothingDone 00-1-1 plugIn 00-1-2 right 00-1-4 right "
+     "end"},
+    {"AHeldReturnOnAFocusedOkStartsNothing", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
+     "start 00-1-0 focusRight 00-1-0 holdReturn 00-1-2 nothingDone 00-1-2 return 00-1-4 right end"},
+    {"AHeldReturnOnAFocusedOkEndsNothing",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 focusRight 00-1-0 holdReturn 00-1-1 nothingDone 00-1-1 plugIn 00-1-2 right 00-1-4 right "
+     "end"},
+    // A run of clicks begun just after the page changed: its first click is refused, and so is
+    // the rest of it.
+    {"ARunOfClicksOnCloseAsTheDeviceArrivesWritesNothing",
+     UpdateFileKind::valid,
+     {},
+     "start 00-1-0 right 00-1-1 clickRunOnRightAsTheDeviceArrives - nothingDone 00-1-2 left end"},
+    // The X server's clock goes on while the program's wall clock steps.
+    {"ToSuccessWithTheWallClockAnHourForward",
+     UpdateFileKind::valid,
+     {},
+     "startOnAMovableClock 00-1-0 right 00-1-1 wallClockForward - plugIn 00-1-2 rightAfter2s 00-1-4 right "
+     "end"},
+    {"ToSuccessWithTheWallClockAnHourBack", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
+     "startOnAMovableClock 00-1-0 right 00-1-2 wallClockBack - rightAfter2s 00-1-4 right end"},
     // A double click is one press: its second click never presses the next page's button, which
     // there would start the update, or end the program.
     {"ADoubleClickOnOkShowsTheDevice", UpdateFileKind::valid, hidtest::TrvQ8Faults{},
