@@ -186,18 +186,45 @@ bool DeviceNode::isRemoved() const
     return removed;
 }
 
-// One step, so that nobody sees the node gone without udev's word once udev has said it.
-void DeviceNode::markRetired()
-{
-    std::lock_guard<std::mutex> guard(holdersLock);
-    retired = true;
-    markRemovedLocked();
-}
-
 bool DeviceNode::isRetired() const
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     return retired;
+}
+
+// Another manager may hold the node, or have made it anew at the same place, after this one's
+// word: udev's "remove" then "add" of a device that stays plugged in. The kernel hangs a node up
+// before udev tells of its removal, so a node that has not hung up is still there; one that
+// nobody has open stays for its other holders, who hear udev's word themselves.
+bool DeviceNode::retire(Holder* holder)
+{
+    const bool answers = stillAnswers();
+    std::lock_guard<std::mutex> guard(holdersLock);
+    if (std::find(retiredHolders.begin(), retiredHolders.end(), holder) == retiredHolders.end())
+        retiredHolders.push_back(holder);
+    const bool heldByOthers = std::any_of(
+        holders.begin(), holders.end(),
+        [&](const Holder* other)
+        { return std::find(retiredHolders.begin(), retiredHolders.end(), other) == retiredHolders.end(); });
+    if (removed || !answers || !heldByOthers)
+    {
+        retired = true; // one step with the removal, so that nobody sees it gone without udev's word
+        markRemovedLocked();
+        return false;
+    }
+    return true;
+}
+
+bool DeviceNode::stillAnswers()
+{
+    const auto current = openedNode();
+    return !current || (!current->isGone() && !current->hasHungUp());
+}
+
+bool DeviceNode::isRemovedFor(const Holder* holder) const
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    return removed || std::find(retiredHolders.begin(), retiredHolders.end(), holder) != retiredHolders.end();
 }
 
 void DeviceNode::addHolder(Holder* holder)
@@ -212,6 +239,8 @@ void DeviceNode::removeHolder(Holder* holder)
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     holders.erase(std::remove(holders.begin(), holders.end(), holder), holders.end());
+    retiredHolders.erase(std::remove(retiredHolders.begin(), retiredHolders.end(), holder),
+                         retiredHolders.end());
 }
 
 } // namespace iohid

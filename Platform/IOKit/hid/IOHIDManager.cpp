@@ -6,6 +6,13 @@
 
 namespace iohid
 {
+
+std::atomic<void (*)()>& listingBetweenLookAndTake()
+{
+    static std::atomic<void (*)()> step{nullptr};
+    return step;
+}
+
 namespace
 {
 
@@ -110,7 +117,8 @@ bool Manager::fits(const Device& device) const
 }
 
 // Listens before listing, so that no arrival falls between the two. False when the devices cannot
-// be listed: nothing is taken for gone then, and the next call tries again.
+// be listed, and the next call tries again. What the list lacks is no news of a removal: another
+// manager may have taken a device that arrived since.
 bool Manager::watch()
 {
     if (watching)
@@ -118,8 +126,9 @@ bool Manager::watch()
     const auto nodes = hidraw::enumerateNodes();
     if (!nodes)
         return false;
+    if (const auto between = listingBetweenLookAndTake().load())
+        between();
     watching = true;
-    DeviceDirectory::instance().retireAbsent(*nodes);
     for (const auto& node : *nodes)
         add(node, hidraw::UdevAction::add);
     return true;
@@ -170,8 +179,9 @@ void Manager::add(const hidraw::NodeDescription& node, hidraw::UdevAction action
 }
 
 // The object stays open, so that its reader hands on what the device wrote before it left; it
-// closes when its last holder lets it go. The node retired is the one this manager's entry
-// stands for: another manager may have made a new one at the same place already.
+// closes when its last holder lets it go. udev's word retires this manager's own object: a
+// "remove" it replays after its listing took a device that udev has added again since is no
+// news to the other managers that hold it, and the "add" that follows offers it afresh here.
 void Manager::removeNode(const std::string& syspath)
 {
     const auto entry = entryFor(syspath);

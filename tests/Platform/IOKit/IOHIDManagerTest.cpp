@@ -3,11 +3,13 @@
 #include "HidTestbed.h"
 #include "NodeFaults.h"
 #include "ScarceResources.h"
+#include "hid/HidObjects.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
@@ -657,4 +659,119 @@ TEST(IOHIDManager, IsScheduledOnceInAModeNamedTwiceAndUnscheduledByEitherName)
     bed.addDevice({.productId = 0x0002, .ports = {2}});
     runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1"}));
+}
+
+namespace
+{
+
+// A device (product 1) that the first manager has offered, opened and told of; a later manager
+// that listens to udev already but has not listed the devices yet.
+struct TwoManagersTest : testing::Test
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({.productId = 0x0001, .ports = {1}});
+    CallbackLog log;
+    cf::Owned<IOHIDManagerRef> first = openManager();
+    cf::Owned<IOHIDManagerRef> later{IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone)};
+
+    void SetUp() override
+    {
+        log.listenTo(first.get());
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
+    }
+
+    void TearDown() override { iohid::listingBetweenLookAndTake() = nullptr; }
+
+    // The later manager is opened; its listing looks at the devices, `meanwhile` runs, and only then
+    // does it take what it saw, and after that udev's news that waited for it.
+    void openLaterManager(std::function<void(TwoManagersTest&)> meanwhile = nullptr)
+    {
+        static TwoManagersTest* self = nullptr;
+        static std::function<void(TwoManagersTest&)> step;
+        self = this;
+        step = std::move(meanwhile);
+        iohid::listingBetweenLookAndTake() = []
+        {
+            if (auto run = std::exchange(step, nullptr))
+                run(*self);
+        };
+        ASSERT_EQ(IOHIDManagerOpen(later.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+        runFor(std::chrono::milliseconds(100));
+    }
+
+    // udevadm trigger --action=remove, then --action=add: the first manager offers the device afresh.
+    void triggerRemoveAndAdd()
+    {
+        bed.announce(index, "remove");
+        bed.announce(index, "add");
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 3; }));
+    }
+
+    // The cable is pulled, and a device plugged in at the same port: the kernel numbers it anew.
+    void unplugAndPlugAnother()
+    {
+        bed.unplug(index);
+        const int another = bed.addDevice({.productId = 0x0002, .ports = {1}});
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 3; }));
+        EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 2"}));
+        nowIndex = another;
+    }
+    int nowIndex = index;
+
+    // The first manager still offers its object of the device, which sends and reads, and that
+    // object's holder is told of no removal.
+    void expectFirstManagersObjectWorks(uint32_t product)
+    {
+        IOHIDDeviceRef device = deviceWithProduct(first.get(), product);
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(devicesOf(first.get()).size(), 1u);
+        int removals = 0;
+        IOHIDDeviceRegisterRemovalCallback(
+            device, [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &removals);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        const auto report = pattern(64, 5);
+        EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64),
+                  kIOReturnSuccess);
+        EXPECT_TRUE(bed.readOutputReport(nowIndex, 65).has_value());
+        ASSERT_TRUE(bed.writeInputReport(nowIndex, pattern(64, 6)));
+        EXPECT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == 6; }, false));
+        runFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(removals, 0);
+        IOHIDDeviceRegisterRemovalCallback(device, nullptr, nullptr);
+        IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+        // The later manager offers a working object of its own.
+        IOHIDDeviceRef its = deviceWithProduct(later.get(), product);
+        ASSERT_NE(its, nullptr);
+        EXPECT_NE(its, device);
+        EXPECT_EQ(IOHIDDeviceSetReport(its, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+        EXPECT_TRUE(bed.readOutputReport(nowIndex, 65).has_value());
+    }
+};
+
+} // namespace
+
+// The later manager's listing takes the node that the first made afresh, and then it replays the
+// "remove" that came before.
+TEST_F(TwoManagersTest, ALaterManagersStaleRemovalEndsNothingOfTheFirsts)
+{
+    triggerRemoveAndAdd();
+    openLaterManager();
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 1"}));
+    expectFirstManagersObjectWorks(0x0001);
+}
+
+TEST_F(TwoManagersTest, AListingOlderThanTheFirstManagersNewsEndsNothingOfIt)
+{
+    openLaterManager([](TwoManagersTest& test) { test.triggerRemoveAndAdd(); });
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 1"}));
+    expectFirstManagersObjectWorks(0x0001);
+}
+
+// The listing lacks the device plugged in since, which the first manager took meanwhile.
+TEST_F(TwoManagersTest, AListingOlderThanAnArrivalEndsNothingOfIt)
+{
+    openLaterManager([](TwoManagersTest& test) { test.unplugAndPlugAnother(); });
+    expectFirstManagersObjectWorks(0x0002);
+    EXPECT_EQ(devicesOf(later.get()).size(), 1u);
 }
