@@ -50,6 +50,21 @@ std::shared_ptr<DeviceNode> DeviceDirectory::acquire(const hidraw::NodeDescripti
     return found ? found : gone;
 }
 
+void DeviceDirectory::retireAbsent(const std::vector<hidraw::NodeDescription>& present)
+{
+    std::vector<std::shared_ptr<DeviceNode>> live;
+    std::lock_guard<std::mutex> guard(lock);
+    live = liveNodes();
+    for (const auto& node : live)
+    {
+        const bool listed = std::any_of(present.begin(), present.end(),
+                                        [&](const hidraw::NodeDescription& description)
+                                        { return description.syspath == node->description().syspath; });
+        if (!listed && node->hasLeftTheSystem())
+            node->markRetired();
+    }
+}
+
 // Under the lock; forgets the nodes that have gone with their last object.
 std::vector<std::shared_ptr<DeviceNode>> DeviceDirectory::liveNodes()
 {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <unistd.h>
 
 namespace iohid
 {
@@ -186,6 +187,14 @@ bool DeviceNode::isRemoved() const
     return removed;
 }
 
+// One step, so that nobody sees the node gone without udev's word once udev has said it.
+void DeviceNode::markRetired()
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    retired = true;
+    markRemovedLocked();
+}
+
 bool DeviceNode::isRetired() const
 {
     std::lock_guard<std::mutex> guard(holdersLock);
@@ -193,9 +202,9 @@ bool DeviceNode::isRetired() const
 }
 
 // Another manager may hold the node, or have made it anew at the same place, after this one's
-// word: udev's "remove" then "add" of a device that stays plugged in. The kernel hangs a node up
-// before udev tells of its removal, so a node that has not hung up is still there; one that
-// nobody has open stays for its other holders, who hear udev's word themselves.
+// word: udev's "remove" then "add" of a device that stays plugged in. When a device goes, the
+// kernel hangs its node up before udev tells, and its place in sysfs goes with it: a node that
+// shows neither is still there, and stays for its other holders, who hear udev's word themselves.
 bool DeviceNode::retire(Holder* holder)
 {
     const bool answers = stillAnswers();
@@ -208,7 +217,7 @@ bool DeviceNode::retire(Holder* holder)
         { return std::find(retiredHolders.begin(), retiredHolders.end(), other) == retiredHolders.end(); });
     if (removed || !answers || !heldByOthers)
     {
-        retired = true; // one step with the removal, so that nobody sees it gone without udev's word
+        retired = true;
         markRemovedLocked();
         return false;
     }
@@ -218,7 +227,12 @@ bool DeviceNode::retire(Holder* holder)
 bool DeviceNode::stillAnswers()
 {
     const auto current = openedNode();
-    return !current || (!current->isGone() && !current->hasHungUp());
+    return !hasLeftTheSystem() && (!current || (!current->isGone() && !current->hasHungUp()));
+}
+
+bool DeviceNode::hasLeftTheSystem() const
+{
+    return ::access(node.syspath.c_str(), F_OK) != 0 && errno == ENOENT;
 }
 
 bool DeviceNode::isRemovedFor(const Holder* holder) const

@@ -223,6 +223,9 @@ public:
     // gone stays gone.
     std::shared_ptr<DeviceNode> acquire(const hidraw::NodeDescription& description,
                                         hidraw::UdevAction action);
+    // Marks retired every node that is not among `present` and has left the system since: one
+    // that is still there arrived after the listing, and another manager may hold it.
+    void retireAbsent(const std::vector<hidraw::NodeDescription>& present);
 
 private:
     std::vector<std::shared_ptr<DeviceNode>> liveNodes();

@@ -117,8 +117,7 @@ bool Manager::fits(const Device& device) const
 }
 
 // Listens before listing, so that no arrival falls between the two. False when the devices cannot
-// be listed, and the next call tries again. What the list lacks is no news of a removal: another
-// manager may have taken a device that arrived since.
+// be listed: nothing is taken for gone then, and the next call tries again.
 bool Manager::watch()
 {
     if (watching)
@@ -129,6 +128,7 @@ bool Manager::watch()
     if (const auto between = listingBetweenLookAndTake().load())
         between();
     watching = true;
+    DeviceDirectory::instance().retireAbsent(*nodes);
     for (const auto& node : *nodes)
         add(node, hidraw::UdevAction::add);
     return true;
