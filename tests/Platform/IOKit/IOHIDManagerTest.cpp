@@ -501,6 +501,49 @@ TEST_F(ReplugTest, OffersAfreshADeviceThatUdevAnnouncesRemovedAndThenAdded)
               kIOReturnNotAttached);
 }
 
+// udevadm trigger --action=remove, then --action=add, while the caller holds an object of its own,
+// open: udev's word is the manager's news, and the node stays for that other holder.
+TEST_F(ReplugTest, UdevsRemovalEndsTheManagersObjectAloneWhileAnotherHolderHasTheNode)
+{
+    const auto created = createDevice(device);
+    ASSERT_EQ(IOHIDDeviceOpen(created.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    int createdRemovals = 0;
+    IOHIDDeviceRegisterRemovalCallback(
+        created.get(), [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &createdRemovals);
+    IOHIDDeviceScheduleWithRunLoop(created.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOHIDDeviceRegisterInputReportCallback(
+        device, buffer, sizeof buffer,
+        [](void* log, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+        { static_cast<CallbackLog*>(log)->events.push_back("device report"); },
+        &log);
+    ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1))); // kept before udev's word
+    ASSERT_TRUE(
+        runUntil([&] { return valueOf(created.get(), elementsOf(created.get()).at(1)) == 1; }, false));
+    schedule();
+
+    bed.announce(old, "remove");
+    bed.announce(old, "add");
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 5; }));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "device report", "device removal",
+                                                    "removal 1", "arrival 1"}));
+    const auto report = pattern(64, 2);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
+    IOHIDDeviceRef fresh = deviceWithProduct(manager.get(), 0x0001);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, device);
+    for (IOHIDDeviceRef working : {fresh, created.get()})
+    {
+        EXPECT_EQ(IOHIDDeviceSetReport(working, kIOHIDReportTypeOutput, 0, report.data(), 64),
+                  kIOReturnSuccess);
+        EXPECT_TRUE(bed.readOutputReport(old, 65).has_value());
+    }
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(createdRemovals, 0);
+    IOHIDDeviceRegisterRemovalCallback(created.get(), nullptr, nullptr);
+    IOHIDDeviceUnscheduleFromRunLoop(created.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+}
+
 // The removal and the next arrival still come after an open that could not start the node's reader.
 TEST_F(ReplugTest, TellsTheRemovalOfADeviceThatCouldNotBeOpenedForWantOfAThread)
 {
