@@ -8,7 +8,6 @@
 #include <cstring>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 namespace iohid
 {
@@ -232,7 +231,7 @@ bool DeviceNode::stillAnswers()
 
 bool DeviceNode::hasLeftTheSystem() const
 {
-    return ::access(node.syspath.c_str(), F_OK) != 0 && errno == ENOENT;
+    return hidraw::hasLeftSysfs(node.syspath);
 }
 
 bool DeviceNode::isRemovedFor(const Holder* holder) const

@@ -84,6 +84,7 @@ private:
     bool watching = false;
     bool opened = false;
     std::vector<Known> known;
+    std::vector<std::string> removedPlaces; // udev told of their removal: only an "add" offers again
     std::deque<Event> pending;
     IOHIDDeviceCallback matchingCallback = nullptr;
     void* matchingContext = nullptr;
@@ -168,6 +169,13 @@ void Manager::add(const hidraw::NodeDescription& node, hidraw::UdevAction action
             entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
     }
+    const auto removedPlace = std::find(removedPlaces.begin(), removedPlaces.end(), node.syspath);
+    if (removedPlace != removedPlaces.end())
+    {
+        if (action != hidraw::UdevAction::add)
+            return;
+        removedPlaces.erase(removedPlace);
+    }
     Device* device = Device::create(DeviceDirectory::instance().acquire(node, action));
     if (device->isRemoved())
     {
@@ -187,6 +195,8 @@ void Manager::removeNode(const std::string& syspath)
     const auto entry = entryFor(syspath);
     if (entry == known.end())
         return;
+    std::erase_if(removedPlaces, hidraw::hasLeftSysfs); // a device that has gone never comes back
+    removedPlaces.push_back(syspath);
     entry->device->markRetired();
     if (entry->matched)
         queue(false, entry->device);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <libudev.h>
+#include <unistd.h>
 
 namespace hidraw
 {
@@ -113,6 +114,11 @@ std::optional<std::vector<NodeDescription>> enumerateNodes()
         nodes = describeAll(context.handle, udev_enumerate_get_list_entry(enumerate));
     udev_enumerate_unref(enumerate);
     return nodes;
+}
+
+bool hasLeftSysfs(const std::string& syspath)
+{
+    return ::access(syspath.c_str(), F_OK) != 0 && errno == ENOENT;
 }
 
 std::unique_ptr<NodeMonitor> NodeMonitor::create()

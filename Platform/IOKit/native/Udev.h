@@ -35,6 +35,10 @@ enum class UdevAction
 // descriptors or memory, as a rule), rather than a list that leaves some out.
 std::optional<std::vector<NodeDescription>> enumerateNodes();
 
+// True once the device's place in sysfs has gone, as it does when the device goes; udev's
+// `udevadm trigger --action=remove` leaves it.
+bool hasLeftSysfs(const std::string& syspath);
+
 // Announcements of hidraw nodes added and removed, read without blocking from a descriptor
 // that polls readable while some are waiting.
 class NodeMonitor
