@@ -544,6 +544,11 @@ TEST_F(ReplugTest, UdevsRemovalEndsTheManagersObjectAloneWhileAnotherHolderHasTh
     }
     runFor(std::chrono::milliseconds(50));
     EXPECT_EQ(createdRemovals, 0);
+
+    // The device goes, and udev's word reaches the manager before any reader learns of it: its
+    // place in sysfs has gone, so every holder is told.
+    bed.announceRemoval(old);
+    EXPECT_TRUE(runUntil([&] { return createdRemovals == 1; }));
     IOHIDDeviceRegisterRemovalCallback(created.get(), nullptr, nullptr);
     IOHIDDeviceUnscheduleFromRunLoop(created.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
 }
