@@ -542,7 +542,11 @@ TEST_F(ReplugTest, UdevsRemovalEndsTheManagersObjectAloneWhileAnotherHolderHasTh
                   kIOReturnSuccess);
         EXPECT_TRUE(bed.readOutputReport(old, 65).has_value());
     }
+    // The retired object takes no report from then on.
+    ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 3)));
+    ASSERT_TRUE(runUntil([&] { return valueOf(created.get(), elementsOf(created.get()).at(1)) == 3; }));
     runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(log.events.size(), 5u);
     EXPECT_EQ(createdRemovals, 0);
 
     // The device goes, and udev's word reaches the manager before any reader learns of it: its
