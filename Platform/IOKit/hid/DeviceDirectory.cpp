@@ -60,7 +60,7 @@ void DeviceDirectory::retireAbsent(const std::vector<hidraw::NodeDescription>& p
         const bool listed = std::any_of(present.begin(), present.end(),
                                         [&](const hidraw::NodeDescription& description)
                                         { return description.syspath == node->description().syspath; });
-        if (!listed)
+        if (!listed && node->hasLeftTheSystem())
             node->markRetired();
     }
 }

@@ -200,6 +200,46 @@ bool DeviceNode::isRetired() const
     return retired;
 }
 
+// Another manager may hold the node, or have made it anew at the same place, after this one's
+// word: udev's "remove" then "add" of a device that stays plugged in. When a device goes, the
+// kernel hangs its node up before udev tells, and its place in sysfs goes with it: a node that
+// shows neither is still there, and stays for its other holders, who hear udev's word themselves.
+bool DeviceNode::retire(Holder* holder)
+{
+    const bool answers = stillAnswers();
+    std::lock_guard<std::mutex> guard(holdersLock);
+    if (std::find(retiredHolders.begin(), retiredHolders.end(), holder) == retiredHolders.end())
+        retiredHolders.push_back(holder);
+    const bool heldByOthers = std::any_of(
+        holders.begin(), holders.end(),
+        [&](const Holder* other)
+        { return std::find(retiredHolders.begin(), retiredHolders.end(), other) == retiredHolders.end(); });
+    if (removed || !answers || !heldByOthers)
+    {
+        retired = true;
+        markRemovedLocked();
+        return false;
+    }
+    return true;
+}
+
+bool DeviceNode::stillAnswers()
+{
+    const auto current = openedNode();
+    return !hasLeftTheSystem() && (!current || (!current->isGone() && !current->hasHungUp()));
+}
+
+bool DeviceNode::hasLeftTheSystem() const
+{
+    return hidraw::hasLeftSysfs(node.syspath);
+}
+
+bool DeviceNode::isRemovedFor(const Holder* holder) const
+{
+    std::lock_guard<std::mutex> guard(holdersLock);
+    return removed || std::find(retiredHolders.begin(), retiredHolders.end(), holder) != retiredHolders.end();
+}
+
 void DeviceNode::addHolder(Holder* holder)
 {
     std::lock_guard<std::mutex> guard(holdersLock);
@@ -212,6 +252,8 @@ void DeviceNode::removeHolder(Holder* holder)
 {
     std::lock_guard<std::mutex> guard(holdersLock);
     holders.erase(std::remove(holders.begin(), holders.end(), holder), holders.end());
+    retiredHolders.erase(std::remove(retiredHolders.begin(), retiredHolders.end(), holder),
+                         retiredHolders.end());
 }
 
 } // namespace iohid

@@ -53,10 +53,18 @@ public:
     // once, when the reader has read what the node still held, or at once when nobody reads it.
     void markRemoved();
     bool isRemoved() const;
-    // udev has told of the node's removal, or an enumeration no longer lists it: from then on a
-    // device that udev announces at the same place is another one.
+    // udev has told of the node's removal, or an enumeration no longer lists it and it has left
+    // the system: from then on a device that udev announces at the same place is another one.
     void markRetired();
+    // udev has told one holder's manager of the node's removal. That is news for the holder alone
+    // while another holder still stands for the node and the node still answers: true then, and
+    // the holder is not told, it ends itself. Otherwise the node is retired for every holder.
+    bool retire(Holder* holder);
     bool isRetired() const;
+    // Its place in sysfs has gone: so has the device, whether or not anybody has the node open.
+    bool hasLeftTheSystem() const;
+    // Gone, or retired for this holder alone.
+    bool isRemovedFor(const Holder* holder) const;
     // A holder added once the node has gone is told as the others are. After removeHolder()
     // returns, the holder is not told again.
     void addHolder(Holder* holder);
@@ -66,6 +74,7 @@ private:
     void readingEnded(bool gone) override;
     bool startReading(std::shared_ptr<hidraw::HidrawNode> opened);
     void markRemovedLocked();
+    bool stillAnswers();
     void forgetOpenedNode();
     void reportOpenFailure();
     void tellHolders();
@@ -86,6 +95,7 @@ private:
     bool retired = false;
     bool reading = false; // a reader runs, and has not handed on the last of a gone node
     std::vector<Holder*> holders;
+    std::vector<const Holder*> retiredHolders; // retired alone, while the node stays for the others
 
     DeviceInput inputSide; // last, so that its reader has stopped before the rest goes
 };

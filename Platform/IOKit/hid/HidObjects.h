@@ -87,10 +87,11 @@ public:
     // Opens nest, and end with this object: its reports, values, queues and sends need its own.
     IOReturn open();
     IOReturn close();
-    // udev has told that the device has gone, for every object of it: sends fail at once, and
-    // removal callbacks come due once the reports it wrote before it left have been kept.
+    // udev has told this object's manager that the device has gone: sends fail at once, and the
+    // removal comes due once the reports it wrote before it left have been kept. The node goes for
+    // every object of it only when no other holder stands for it or it has gone itself.
     void markRetired();
-    bool isRemoved() const { return node->isRemoved(); }
+    bool isRemoved() const { return node->isRemovedFor(this); }
 
     // While a removal callback is armed (registered, and the device scheduled) the device holds
     // itself, so that the callback runs, once, before the device can be freed.
@@ -181,6 +182,10 @@ std::atomic<void (*)()>& deliveryBetweenRemovalAndReports();
 // removal; null but in tests, which hold a delivery there.
 std::atomic<void (*)()>& deliveryAfterReports();
 
+// Run by every manager's listing between its look at the devices present and its taking of them;
+// null but in tests, which bring udev's news of other managers in between.
+std::atomic<void (*)()>& listingBetweenLookAndTake();
+
 class Queue final : public cf::Object
 {
 public:
@@ -221,7 +226,8 @@ public:
     // gone stays gone.
     std::shared_ptr<DeviceNode> acquire(const hidraw::NodeDescription& description,
                                         hidraw::UdevAction action);
-    // Marks retired every node that is not among `present`.
+    // Marks retired every node that is not among `present` and has left the system since: one
+    // that is still there arrived after the listing, and another manager may hold it.
     void retireAbsent(const std::vector<hidraw::NodeDescription>& present);
 
 private:

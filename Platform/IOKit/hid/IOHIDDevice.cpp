@@ -227,9 +227,18 @@ void Device::stopQueue(QueueBuffer& queue)
     node->input().detach(&queue);
 }
 
+// Retired alone, the object takes no report from then on, and is told at once: what it kept
+// still goes ahead of the removal.
 void Device::markRetired()
 {
-    node->markRetired();
+    if (!node->retire(this))
+        return;
+    {
+        std::lock_guard<std::mutex> guard(lifecycleLock);
+        if (openCount > 0)
+            endReading();
+    }
+    nodeRemoved();
 }
 
 // Under the node's lock, on any thread.

@@ -6,6 +6,13 @@
 
 namespace iohid
 {
+
+std::atomic<void (*)()>& listingBetweenLookAndTake()
+{
+    static std::atomic<void (*)()> step{nullptr};
+    return step;
+}
+
 namespace
 {
 
@@ -89,6 +96,7 @@ private:
     bool opened = false;
     std::vector<Known> known;
     std::vector<Unread> unread;
+    std::vector<std::string> removedPlaces; // udev told of their removal: only an "add" offers again
     std::deque<Event> pending;
     IOHIDDeviceCallback matchingCallback = nullptr;
     void* matchingContext = nullptr;
@@ -130,6 +138,8 @@ bool Manager::watch()
     const auto nodes = hidraw::enumerateNodes();
     if (!nodes)
         return false;
+    if (const auto between = listingBetweenLookAndTake().load())
+        between();
     watching = true;
     DeviceDirectory::instance().retireAbsent(*nodes);
     for (const auto& node : *nodes)
@@ -228,6 +238,13 @@ void Manager::add(const hidraw::NodeDescription& node, hidraw::UdevAction action
             entry->opened = entry->device->open() == kIOReturnSuccess;
         return;
     }
+    const auto removedPlace = std::find(removedPlaces.begin(), removedPlaces.end(), node.syspath);
+    if (removedPlace != removedPlaces.end())
+    {
+        if (action != hidraw::UdevAction::add)
+            return;
+        removedPlaces.erase(removedPlace);
+    }
     Device* device = Device::create(DeviceDirectory::instance().acquire(node, action));
     if (device->isRemoved())
     {
@@ -239,13 +256,16 @@ void Manager::add(const hidraw::NodeDescription& node, hidraw::UdevAction action
 }
 
 // The object stays open, so that its reader hands on what the device wrote before it left; it
-// closes when its last holder lets it go. The node retired is the one this manager's entry
-// stands for: another manager may have made a new one at the same place already.
+// closes when its last holder lets it go. udev's word retires this manager's own object: a
+// "remove" it replays after its listing took a device that udev has added again since is no
+// news to the other managers that hold it, and the "add" that follows offers it afresh here.
 void Manager::removeNode(const std::string& syspath)
 {
     const auto entry = entryFor(syspath);
     if (entry == known.end())
         return;
+    std::erase_if(removedPlaces, hidraw::hasLeftSysfs); // a device that has gone never comes back
+    removedPlaces.push_back(syspath);
     entry->device->markRetired();
     if (entry->matched)
         queue(false, entry->device);

@@ -189,4 +189,9 @@ bool HidrawNode::isGone() const
     return state->gone.load();
 }
 
+bool HidrawNode::hasHungUp() const
+{
+    return hidraw::hasHungUp(fd);
+}
+
 } // namespace hidraw

@@ -63,6 +63,8 @@ public:
     void stop();
     void markGone();
     bool isGone() const;
+    // True once the kernel has hung the node up, whether or not a read has seen it yet.
+    bool hasHungUp() const;
 
 private:
     HidrawNode(int fd, int wakeFd);

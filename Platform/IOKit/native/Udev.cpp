@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <libudev.h>
+#include <unistd.h>
 
 namespace hidraw
 {
@@ -157,6 +158,11 @@ std::optional<NodeDescription> describeNode(const std::string& syspath)
     if (!description)
         errno = ENODEV;
     return description;
+}
+
+bool hasLeftSysfs(const std::string& syspath)
+{
+    return ::access(syspath.c_str(), F_OK) != 0 && errno == ENOENT;
 }
 
 std::unique_ptr<NodeMonitor> NodeMonitor::create()

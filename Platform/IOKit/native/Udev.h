@@ -39,6 +39,10 @@ std::optional<std::vector<NodeDescription>> enumerateNodes();
 // says why: a shortage of descriptors or memory (isShortOfResources) is worth another try later.
 std::optional<NodeDescription> describeNode(const std::string& syspath);
 
+// True once the device's place in sysfs has gone, as it does when the device goes; udev's
+// `udevadm trigger --action=remove` leaves it.
+bool hasLeftSysfs(const std::string& syspath);
+
 // Announcements of hidraw nodes added and removed, read without blocking from a descriptor
 // that polls readable while some are waiting.
 class NodeMonitor

@@ -3,11 +3,13 @@
 #include "HidTestbed.h"
 #include "NodeFaults.h"
 #include "ScarceResources.h"
+#include "hid/HidObjects.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <string>
@@ -499,6 +501,63 @@ TEST_F(ReplugTest, OffersAfreshADeviceThatUdevAnnouncesRemovedAndThenAdded)
               kIOReturnNotAttached);
 }
 
+// udevadm trigger --action=remove, then --action=add, while the caller holds an object of its own,
+// open: udev's word is the manager's news, and the node stays for that other holder.
+TEST_F(ReplugTest, UdevsRemovalEndsTheManagersObjectAloneWhileAnotherHolderHasTheNode)
+{
+    const auto created = createDevice(device);
+    ASSERT_EQ(IOHIDDeviceOpen(created.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+    int createdRemovals = 0;
+    IOHIDDeviceRegisterRemovalCallback(
+        created.get(), [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &createdRemovals);
+    IOHIDDeviceScheduleWithRunLoop(created.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOHIDDeviceRegisterInputReportCallback(
+        device, buffer, sizeof buffer,
+        [](void* log, IOReturn, void*, IOHIDReportType, uint32_t, uint8_t*, CFIndex)
+        { static_cast<CallbackLog*>(log)->events.push_back("device report"); },
+        &log);
+    ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 1))); // kept before udev's word
+    ASSERT_TRUE(
+        runUntil([&] { return valueOf(created.get(), elementsOf(created.get()).at(1)) == 1; }, false));
+    schedule();
+
+    bed.announce(old, "remove");
+    bed.announceChange(old); // no arrival: the manager has heard of the removal
+    ASSERT_TRUE(runUntil([&] { return log.has("removal 1"); }));
+    runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"arrival 1", "device report", "device removal", "removal 1"}));
+    bed.announce(old, "add");
+    ASSERT_TRUE(runUntil([&] { return log.events.size() == 5; }));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "device report", "device removal",
+                                                    "removal 1", "arrival 1"}));
+    const auto report = pattern(64, 2);
+    EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64),
+              kIOReturnNotAttached);
+    IOHIDDeviceRef fresh = deviceWithProduct(manager.get(), 0x0001);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, device);
+    for (IOHIDDeviceRef working : {fresh, created.get()})
+    {
+        EXPECT_EQ(IOHIDDeviceSetReport(working, kIOHIDReportTypeOutput, 0, report.data(), 64),
+                  kIOReturnSuccess);
+        EXPECT_TRUE(bed.readOutputReport(old, 65).has_value());
+    }
+    // The retired object takes no report from then on.
+    ASSERT_TRUE(bed.writeInputReport(old, pattern(64, 3)));
+    ASSERT_TRUE(runUntil([&] { return valueOf(created.get(), elementsOf(created.get()).at(1)) == 3; }));
+    runFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(log.events.size(), 5u);
+    EXPECT_EQ(createdRemovals, 0);
+
+    // The device goes, and udev's word reaches the manager before any reader learns of it: its
+    // place in sysfs has gone, so every holder is told.
+    bed.announceRemoval(old);
+    EXPECT_TRUE(runUntil([&] { return createdRemovals == 1; }));
+    IOHIDDeviceRegisterRemovalCallback(created.get(), nullptr, nullptr);
+    IOHIDDeviceUnscheduleFromRunLoop(created.get(), CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+}
+
 // The removal and the next arrival still come after an open that could not start the node's reader.
 TEST_F(ReplugTest, TellsTheRemovalOfADeviceThatCouldNotBeOpenedForWantOfAThread)
 {
@@ -777,4 +836,119 @@ TEST(IOHIDManager, IsScheduledOnceInAModeNamedTwiceAndUnscheduledByEitherName)
     bed.addDevice({.productId = 0x0002, .ports = {2}});
     runFor(std::chrono::milliseconds(100));
     EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1"}));
+}
+
+namespace
+{
+
+// A device (product 1) that the first manager has offered, opened and told of; a later manager
+// that listens to udev already but has not listed the devices yet.
+struct TwoManagersTest : testing::Test
+{
+    hidtest::HidTestbed bed;
+    const int index = bed.addDevice({.productId = 0x0001, .ports = {1}});
+    CallbackLog log;
+    cf::Owned<IOHIDManagerRef> first = openManager();
+    cf::Owned<IOHIDManagerRef> later{IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone)};
+
+    void SetUp() override
+    {
+        log.listenTo(first.get());
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 1; }));
+    }
+
+    void TearDown() override { iohid::listingBetweenLookAndTake() = nullptr; }
+
+    // The later manager is opened; its listing looks at the devices, `meanwhile` runs, and only then
+    // does it take what it saw, and after that udev's news that waited for it.
+    void openLaterManager(std::function<void(TwoManagersTest&)> meanwhile = nullptr)
+    {
+        static TwoManagersTest* self = nullptr;
+        static std::function<void(TwoManagersTest&)> step;
+        self = this;
+        step = std::move(meanwhile);
+        iohid::listingBetweenLookAndTake() = []
+        {
+            if (auto run = std::exchange(step, nullptr))
+                run(*self);
+        };
+        ASSERT_EQ(IOHIDManagerOpen(later.get(), kIOHIDOptionsTypeNone), kIOReturnSuccess);
+        runFor(std::chrono::milliseconds(100));
+    }
+
+    // udevadm trigger --action=remove, then --action=add: the first manager offers the device afresh.
+    void triggerRemoveAndAdd()
+    {
+        bed.announce(index, "remove");
+        bed.announce(index, "add");
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 3; }));
+    }
+
+    // The cable is pulled, and a device plugged in at the same port: the kernel numbers it anew.
+    void unplugAndPlugAnother()
+    {
+        bed.unplug(index);
+        const int another = bed.addDevice({.productId = 0x0002, .ports = {1}});
+        ASSERT_TRUE(runUntil([&] { return log.events.size() == 3; }));
+        EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 2"}));
+        nowIndex = another;
+    }
+    int nowIndex = index;
+
+    // The first manager still offers its object of the device, which sends and reads, and that
+    // object's holder is told of no removal.
+    void expectFirstManagersObjectWorks(uint32_t product)
+    {
+        IOHIDDeviceRef device = deviceWithProduct(first.get(), product);
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(devicesOf(first.get()).size(), 1u);
+        int removals = 0;
+        IOHIDDeviceRegisterRemovalCallback(
+            device, [](void* count, IOReturn, void*) { ++*static_cast<int*>(count); }, &removals);
+        IOHIDDeviceScheduleWithRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        const auto report = pattern(64, 5);
+        EXPECT_EQ(IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, report.data(), 64),
+                  kIOReturnSuccess);
+        EXPECT_TRUE(bed.readOutputReport(nowIndex, 65).has_value());
+        ASSERT_TRUE(bed.writeInputReport(nowIndex, pattern(64, 6)));
+        EXPECT_TRUE(runUntil([&] { return valueOf(device, elementsOf(device).at(1)) == 6; }, false));
+        runFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(removals, 0);
+        IOHIDDeviceRegisterRemovalCallback(device, nullptr, nullptr);
+        IOHIDDeviceUnscheduleFromRunLoop(device, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+
+        // The later manager offers a working object of its own.
+        IOHIDDeviceRef its = deviceWithProduct(later.get(), product);
+        ASSERT_NE(its, nullptr);
+        EXPECT_NE(its, device);
+        EXPECT_EQ(IOHIDDeviceSetReport(its, kIOHIDReportTypeOutput, 0, report.data(), 64), kIOReturnSuccess);
+        EXPECT_TRUE(bed.readOutputReport(nowIndex, 65).has_value());
+    }
+};
+
+} // namespace
+
+// The later manager's listing takes the node that the first made afresh, and then it replays the
+// "remove" that came before.
+TEST_F(TwoManagersTest, ALaterManagersStaleRemovalEndsNothingOfTheFirsts)
+{
+    triggerRemoveAndAdd();
+    openLaterManager();
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 1"}));
+    expectFirstManagersObjectWorks(0x0001);
+}
+
+TEST_F(TwoManagersTest, AListingOlderThanTheFirstManagersNewsEndsNothingOfIt)
+{
+    openLaterManager([](TwoManagersTest& test) { test.triggerRemoveAndAdd(); });
+    EXPECT_EQ(log.events, (std::vector<std::string>{"arrival 1", "removal 1", "arrival 1"}));
+    expectFirstManagersObjectWorks(0x0001);
+}
+
+// The listing lacks the device plugged in since, which the first manager took meanwhile.
+TEST_F(TwoManagersTest, AListingOlderThanAnArrivalEndsNothingOfIt)
+{
+    openLaterManager([](TwoManagersTest& test) { test.unplugAndPlugAnother(); });
+    expectFirstManagersObjectWorks(0x0002);
+    EXPECT_EQ(devicesOf(later.get()).size(), 1u);
 }
