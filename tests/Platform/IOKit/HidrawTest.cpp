@@ -4,6 +4,7 @@
 #include "HidTestbed.h"
 #include "NodeFaults.h"
 
+#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
@@ -65,15 +66,20 @@ TEST(Hidraw, StopEndsAWaitAndABlockedWrite)
 
     // Nobody takes the output: the node fills up and the next write has to wait.
     int result = 0;
+    std::atomic<int> written{0};
+    std::atomic<bool> writing{true};
     std::thread writer(
         [&]
         {
             while ((result = node->write(pattern(65, 1), 10000)) == 0)
-            {
-            }
+                ++written;
+            writing = false;
         });
     std::vector<uint8_t> buffer(64);
     std::thread reader([&] { node->waitAndRead(buffer); });
+    // However slowly a loaded machine starts the writer, it has written before the stop.
+    while (written.load() == 0 && writing.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     node->stop();
     writer.join();
