@@ -13,11 +13,12 @@
 namespace hidapi
 {
 
-// Waits until `done`, for two seconds unless told otherwise; with `runLoop`, runs the current
-// thread's run loop in its default mode (or the mode given) meanwhile, else only polls, as a
-// caller's loop without a run loop would.
+// Waits until `done`, for ten seconds unless told otherwise: the limit only ends a wait for what
+// never comes, however loaded the machine. With `runLoop`, runs the current thread's run loop in
+// its default mode (or the mode given) meanwhile, else only polls, as a caller's loop without a
+// run loop would.
 inline bool runUntil(const std::function<bool()>& done, bool runLoop = true,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(2),
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10),
                      CFStringRef mode = kCFRunLoopDefaultMode)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
