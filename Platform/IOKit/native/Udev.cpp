@@ -79,6 +79,26 @@ std::optional<NodeDescription> describe(udev_device* node, int& shortage)
     return description;
 }
 
+// The node at the syspath, read whole; nothing when it cannot be, and then errno says why: a
+// shortage of descriptors or memory (isShortOfResources), or a node that has gone or has no file.
+std::optional<NodeDescription> describeAt(udev* context, const char* syspath)
+{
+    udev_device* node = udev_device_new_from_syspath(context, syspath);
+    if (node == nullptr)
+        return std::nullopt;
+    int shortage = 0;
+    auto description = describe(node, shortage);
+    udev_device_unref(node);
+    if (shortage != 0)
+    {
+        errno = shortage;
+        return std::nullopt;
+    }
+    if (!description)
+        errno = ENODEV;
+    return description;
+}
+
 // A node that went meanwhile is left out; one that cannot be read for want of descriptors or
 // memory fails the whole list, which would otherwise say that it has gone.
 std::optional<std::vector<NodeDescription>> describeAll(udev* context, udev_list_entry* first)
@@ -86,15 +106,8 @@ std::optional<std::vector<NodeDescription>> describeAll(udev* context, udev_list
     std::vector<NodeDescription> nodes;
     for (udev_list_entry* entry = first; entry != nullptr; entry = udev_list_entry_get_next(entry))
     {
-        udev_device* node = udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
-        if (node == nullptr && isShortOfResources(errno))
-            return std::nullopt;
-        if (node == nullptr)
-            continue;
-        int shortage = 0;
-        auto description = describe(node, shortage);
-        udev_device_unref(node);
-        if (shortage != 0)
+        auto description = describeAt(context, udev_list_entry_get_name(entry));
+        if (!description && isShortOfResources(errno))
             return std::nullopt;
         if (description)
             nodes.push_back(std::move(*description));
@@ -144,20 +157,7 @@ std::optional<NodeDescription> describeNode(const std::string& syspath)
     Context context;
     if (context.handle == nullptr)
         return std::nullopt;
-    udev_device* node = udev_device_new_from_syspath(context.handle, syspath.c_str());
-    if (node == nullptr)
-        return std::nullopt;
-    int shortage = 0;
-    auto description = describe(node, shortage);
-    udev_device_unref(node);
-    if (shortage != 0)
-    {
-        errno = shortage;
-        return std::nullopt;
-    }
-    if (!description)
-        errno = ENODEV;
-    return description;
+    return describeAt(context.handle, syspath.c_str());
 }
 
 bool hasLeftSysfs(const std::string& syspath)
